@@ -1,6 +1,34 @@
+#include <iostream>
+
 #include "service/commands.h"
+#include "service/service_install.h"
+#include "service/service_runtime.h"
+#include "service/systemd_host.h"
+#include "service/systemd_service_manager.h"
 
 int main(int argc, char** argv) {
+    ixan::SystemdServiceHost host;
     ixan::PollwerkActions actions;
+    actions.installService = [] {
+        ixan::SystemdServiceManager manager;
+        return ixan::installService(manager, std::cin, std::cout);
+    };
+    actions.uninstallService = [] {
+        ixan::SystemdServiceManager manager;
+        return ixan::uninstallService(manager, std::cin, std::cout);
+    };
+    // runPollCycle: bound here once polling/poll_cycle.h provides it, for the "debug"
+    // command and for the service loop below.
+    std::function<void()> pollCycle;
+    actions.runPollCycle = pollCycle;
+    actions.serviceMain = [&host, &pollCycle](const std::vector<std::string>& args) {
+        ixan::ServiceRuntime runtime;
+        runtime.host = &host;
+        runtime.runPollCycle = pollCycle;
+        ixan::serviceMain(args, runtime);
+    };
+    actions.startDispatcher = [&host](const ixan::ServiceTable& table) {
+        return host.dispatch(table);
+    };
     return ixan::pollwerkMain(argc, argv, actions);
 }
