@@ -1,5 +1,6 @@
 #include <iostream>
 
+#include "polling/poll_cycle.h"
 #include "service/commands.h"
 #include "service/service_install.h"
 #include "service/service_runtime.h"
@@ -17,9 +18,7 @@ int main(int argc, char** argv) {
         ixan::SystemdServiceManager manager;
         return ixan::uninstallService(manager, std::cin, std::cout);
     };
-    // runPollCycle: bound here once polling/poll_cycle.h provides it, for the "debug"
-    // command and for the service loop below.
-    std::function<void()> pollCycle;
+    const std::function<void()> pollCycle = [] { ixan::runPollCycle(); };
     actions.runPollCycle = pollCycle;
     actions.serviceMain = [&host, &pollCycle](const std::vector<std::string>& args) {
         ixan::ServiceRuntime runtime;
