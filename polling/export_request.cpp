@@ -52,6 +52,16 @@ std::size_t writeBody(char* ptr, std::size_t size, std::size_t count, void* user
     return n;
 }
 
+// Characters that would move part of the host into the path, query or user part of
+// the URL, so that a different place than the configured one would be asked.
+bool hostFitsUrl(const std::string& host) {
+    return std::none_of(host.begin(), host.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte <= 0x20U || byte == 0x7FU || c == '/' || c == '?' || c == '#' || c == '@' ||
+               c == '\\';
+    });
+}
+
 std::string buildUrl(const std::string& host, std::int32_t port, const std::string& uri) {
     std::string url = "http://";
     // A bare IPv6 address needs brackets to be told from the port.
@@ -115,6 +125,10 @@ bool postExportRequest(const std::string& host, std::int32_t port, const std::st
                        const std::string& body, std::string& received, const FetchLimits& limits) {
     if (port < 1 || port > 65535) {
         logException("port " + std::to_string(port) + " is outside 1 to 65535");
+        return false;
+    }
+    if (!hostFitsUrl(host)) {
+        logException("host name \"" + host + "\" is not valid");
         return false;
     }
     CurlEasy handle = makeCurlEasy();
