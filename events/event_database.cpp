@@ -58,8 +58,9 @@ void insertEvent(EventDatabase& db, EventRow row, const std::string& sqlTemplate
     }
 }
 
-void storeExport(const std::string& text, const GlobalSettings& settings, std::ostream& out) {
-    EventDatabase db(out);
+void storeExport(const std::string& text, const GlobalSettings& settings, std::ostream& out,
+                 const DbTimeouts& timeouts) {
+    EventDatabase db(out, timeouts);
     if (!db.connect(settings.dsn, settings.user, settings.pass)) {
         out << "db connect failed" << std::endl;
         return;

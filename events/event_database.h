@@ -52,7 +52,8 @@ void insertEvent(EventDatabase& db, EventRow row, const std::string& sqlTemplate
 // Stores every line of one device export through one connection. On the embedded database
 // the run is one transaction; each row the table accepts stays, a refused row affects no
 // other.
-void storeExport(const std::string& text, const GlobalSettings& settings, std::ostream& out);
+void storeExport(const std::string& text, const GlobalSettings& settings, std::ostream& out,
+                 const DbTimeouts& timeouts = {});
 
 // The same with the process configuration and standard output.
 void storeExport(const std::string& text);
