@@ -16,6 +16,8 @@ namespace {
 
 constexpr std::string_view kExceptionPrefix = "CInternetException was thrown: ";
 constexpr std::size_t kMaxErrorText = 1023;
+// Exports run to megabytes; larger reads mean fewer calls than the 16 KiB default.
+constexpr long kReceiveBufferBytes = 256L * 1024;
 
 enum class BodyStop { None, NotOk, TooLarge, OutOfMemory };
 
@@ -38,6 +40,19 @@ std::size_t writeBody(char* ptr, std::size_t size, std::size_t count, void* user
         // The body of a failed answer is of no use; stop reading it.
         sink->stop = BodyStop::NotOk;
         return CURL_WRITEFUNC_ERROR;
+    }
+    if (sink->data.empty()) {
+        // One allocation for an announced length; the limit still applies below.
+        curl_off_t announced = -1;
+        curl_easy_getinfo(sink->handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+        if (announced > 0 && static_cast<std::uint64_t>(announced) <= sink->limit) {
+            try {
+                sink->data.reserve(static_cast<std::size_t>(announced));
+            } catch (const std::bad_alloc&) {
+                sink->stop = BodyStop::OutOfMemory;
+                return CURL_WRITEFUNC_ERROR;
+            }
+        }
     }
     if (n > sink->limit - sink->data.size()) {
         sink->stop = BodyStop::TooLarge;
@@ -107,6 +122,7 @@ bool configure(CURL* handle, const std::string& url, const std::string& body, cu
         curl_easy_setopt(handle, CURLOPT_USERAGENT, "IXANSession"),
         curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers),
         curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L),
+        curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReceiveBufferBytes),
         curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, connectMs),
         curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L),
         curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, stallSeconds),
@@ -193,7 +209,10 @@ std::string fetchExport(const std::string& host, std::int32_t port, const std::s
                     ", user=" + user + ", pass=" + pass + ", uri=" + uri);
         return {};
     }
-    return percentDecode(deviceTextToUtf8(received));
+    if (isValidUtf8(received)) {
+        return percentDecode(received);
+    }
+    return percentDecode(windows1252ToUtf8(received));
 }
 
 }  // namespace ixan
