@@ -1,0 +1,44 @@
+#pragma once
+// Shared helpers of the data access tests: temporary folders, database files made from the
+// shipped schema, and running a step in a child process.
+
+#include <functional>
+#include <string>
+
+namespace ixan::test {
+
+// A fresh folder under /tmp, removed with everything in it on destruction.
+class TempDir {
+  public:
+    TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    ~TempDir();
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+// Creates an SQLite database at path from events/schema/z_servicelog.sqlite.sql.
+// Returns the error text, empty on success.
+std::string createEventDatabase(const std::string& path);
+
+// The connection string the event database uses for an Access file.
+std::string accessConnectionString(const std::string& path);
+
+// Runs step in a forked child; the child's text (what step returns) comes back through a
+// pipe. finished is false when the child crashed or was killed after timeoutSeconds.
+struct ChildResult {
+    bool finished = false;
+    int exitCode = -1;
+    std::string text;
+};
+ChildResult runInChild(const std::function<std::string()>& step, int timeoutSeconds = 60);
+
+// Reads the whole file; empty when missing.
+std::string readFile(const std::string& path);
+bool fileExists(const std::string& path);
+
+}  // namespace ixan::test
