@@ -77,6 +77,7 @@ class FakeSystemctl {
     explicit FakeSystemctl(const TempDir& dir,
                            std::vector<std::pair<std::string, int>> exitCodes = {});
     const std::string& path() const { return path_; }
+    const std::string& callsPath() const { return callsPath_; }
     std::vector<std::string> calls() const;
     void clearCalls() const;
 
