@@ -65,9 +65,18 @@ std::string diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
         if (!SQL_SUCCEEDED(rc)) {
             break;
         }
-        std::string message(reinterpret_cast<const char*>(text.data()));
-        while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                    message.back() == ' ' || message.back() == '\t')) {
+        // One line: drivers break long texts into lines, the activity log takes one.
+        std::string message;
+        for (const char* c = reinterpret_cast<const char*>(text.data()); *c; ++c) {
+            if (*c == '\n' || *c == '\r' || *c == '\t') {
+                if (!message.empty() && message.back() != ' ') {
+                    message += ' ';
+                }
+            } else {
+                message += *c;
+            }
+        }
+        while (!message.empty() && message.back() == ' ') {
             message.pop_back();
         }
         if (!out.empty()) {

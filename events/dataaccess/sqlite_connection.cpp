@@ -13,9 +13,23 @@
 namespace ixan {
 namespace {
 
+// SQLite's text; for failures of the file system also the system's reason ("disk I/O
+// error (File too large)").
 std::string errorText(sqlite3* db) {
     const char* text = db ? sqlite3_errmsg(db) : nullptr;
-    return text ? std::string(text) : std::string("out of memory");
+    if (!text) {
+        return "out of memory";
+    }
+    std::string message(text);
+    const int code = sqlite3_errcode(db);
+    const int systemError = sqlite3_system_errno(db);
+    if ((code == SQLITE_IOERR || code == SQLITE_FULL || code == SQLITE_CANTOPEN) &&
+        systemError != 0) {
+        message += " (";
+        message += std::strerror(systemError);
+        message += ")";
+    }
+    return message;
 }
 
 std::shared_ptr<sqlite3> shareHandle(sqlite3* db) {

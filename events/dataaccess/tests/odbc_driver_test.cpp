@@ -184,6 +184,23 @@ TEST_F(OdbcDriver, LoginTimeOutBoundsAServerThatNeverAnswers) {
     EXPECT_LE(seconds, 10.0);
 }
 
+TEST_F(OdbcDriver, QueryTimeOutEndsALongStatement) {
+    OpenResult opened = openConnection(pgConnectionString(env("IXAN_TEST_PG_PASS")), {5, 1});
+    ASSERT_TRUE(opened.status.ok) << opened.status.message;
+    const auto start = std::chrono::steady_clock::now();
+    DbStatus slept = opened.connection->execute("SELECT pg_sleep(20)");
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_FALSE(slept.ok);
+    EXPECT_NE(slept.message.find("[57014]"), std::string::npos) << slept.message;
+    EXPECT_EQ(slept.message.find('\n'), std::string::npos) << slept.message;
+    EXPECT_GE(seconds, 0.8);
+    EXPECT_LE(seconds, 8.0);
+    // The connection is still usable.
+    QueryResult q = opened.connection->query("SELECT 1 AS one");
+    EXPECT_TRUE(q.status.ok) << q.status.message;
+}
+
 TEST_F(OdbcDriver, RowsRoundTripWithUmlautsAndQuotes) {
     for (const DataSource& source : dataSources()) {
         auto db = openOrFail(source);
