@@ -59,13 +59,13 @@ void SstWriter::add(std::u16string_view text) {
             put8(out_, options);
             continue;
         }
-        if (wide) {
-            for (std::size_t i = done; i < done + chunk; ++i) {
-                put16(out_, static_cast<std::uint16_t>(text[i]));
-            }
-        } else {
-            for (std::size_t i = done; i < done + chunk; ++i) {
-                put8(out_, static_cast<std::uint8_t>(text[i]));
+        const std::size_t end = out_.size();
+        out_.resize(end + chunk * charSize);
+        std::uint8_t* dest = out_.data() + end;
+        for (std::size_t i = done; i < done + chunk; ++i) {
+            *dest++ = static_cast<std::uint8_t>(text[i]);
+            if (wide) {
+                *dest++ = static_cast<std::uint8_t>(text[i] >> 8);
             }
         }
         done += chunk;

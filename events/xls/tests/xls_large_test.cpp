@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+
+#include "events/xls/tests/sample_sheets.h"
+#include "events/xls/tests/xls_test_support.h"
+#include "events/xls/xls_writer.h"
+
+namespace ixan {
+namespace {
+
+using test::checkWithXlrd;
+using test::expectedTable;
+using test::ScratchDir;
+
+TEST(XlsWriterLarge, FullSheetOf65535RowsIsWrittenQuickly) {
+    ScratchDir scratch;
+    const XlsSheet sheet = test::eventSheet(kXlsMaxDataRows);
+    const std::string path = scratch.file("full.xls");
+
+    const auto start = std::chrono::steady_clock::now();
+    const XlsWriteResult result = writeXlsWorkbook(path, sheet);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(result.rowsNotWritten, 0u);
+    EXPECT_EQ(result.message, "");
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+    const auto bytes = std::filesystem::file_size(path);
+    std::cout << "65535 rows x 8 columns: " << bytes << " bytes written in " << ms << " ms\n";
+    RecordProperty("write_ms", static_cast<int>(ms));
+    RecordProperty("file_bytes", static_cast<int>(bytes));
+    // Generous enough for the sanitizer build on a busy machine.
+    EXPECT_LT(ms, 10000);
+    // Over 109 FAT sectors' worth: the compound file needs DIFAT sectors.
+    EXPECT_GT(bytes, 109u * 128 * 512);
+    EXPECT_EQ(checkWithXlrd(path, "Z_servicelog", expectedTable(sheet), scratch), "");
+}
+
+TEST(XlsWriterLarge, RowsBeyondTheSheetLimitAreCountedNotWritten) {
+    ScratchDir scratch;
+    const XlsSheet sheet = test::eventSheet(kXlsMaxDataRows + 1);
+    const std::string path = scratch.file("over.xls");
+
+    const XlsWriteResult result = writeXlsWorkbook(path, sheet);
+
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(result.rowsNotWritten, 1u);
+    EXPECT_EQ(result.message, "1 rows not written: a sheet holds at most 65535 data rows");
+    std::vector<std::vector<std::string>> expected = expectedTable(sheet);
+    expected.pop_back();
+    EXPECT_EQ(checkWithXlrd(path, "Z_servicelog", expected, scratch), "");
+}
+
+}  // namespace
+}  // namespace ixan
