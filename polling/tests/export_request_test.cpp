@@ -94,12 +94,24 @@ TEST_F(ExportRequestTest, SendsOneMinimalHttp10PostWithTheCredentialsUnchanged) 
 }
 
 TEST_F(ExportRequestTest, ConfiguredPathGoesOutAsRequestTarget) {
-    LoopbackServer server({"HTTP/1.0 200 OK\r\n\r\n", 0ms});
-    std::string received = "old";
-    EXPECT_TRUE(postExportRequest("127.0.0.1", server.port(), "/other/x.cgi?a=1", "user=u&pass=p",
-                                  received, testLimits()));
-    EXPECT_EQ(received, "");
-    EXPECT_EQ(parseRequest(server.request()).requestLine, "POST /other/x.cgi?a=1 HTTP/1.0");
+    struct Case {
+        std::string uri;
+        std::string requestLine;
+    };
+    const Case cases[] = {
+        {"/other/x.cgi?a=1&b=%41", "POST /other/x.cgi?a=1&b=%41 HTTP/1.0"},
+        {"cgi/lgexport.cgi", "POST /cgi/lgexport.cgi HTTP/1.0"},  // the leading "/" is added
+        {"", "POST / HTTP/1.0"},
+    };
+    for (const Case& c : cases) {
+        LoopbackServer server({"HTTP/1.0 200 OK\r\n\r\n", 0ms});
+        std::string received = "old";
+        EXPECT_TRUE(postExportRequest("127.0.0.1", server.port(), c.uri, "user=u&pass=p", received,
+                                      testLimits()))
+            << "uri: " << c.uri;
+        EXPECT_EQ(received, "") << "uri: " << c.uri;
+        EXPECT_EQ(parseRequest(server.request()).requestLine, c.requestLine) << "uri: " << c.uri;
+    }
 }
 
 TEST_F(ExportRequestTest, Status200WithEmptyBodyGivesEmptyTextAndNoMessage) {
