@@ -299,6 +299,9 @@ class OdbcConnection final : public Connection {
                        reinterpret_cast<SQLPOINTER>(static_cast<std::intptr_t>(
                            timeouts_.querySeconds > 0 ? timeouts_.querySeconds : 0)),
                        0);
+        if (sql.find('\0') != std::string_view::npos) {
+            return DbStatus::failure("the statement holds a NUL byte");
+        }
         std::string text = rewriteAccessDateLiterals(sql, DateLiteralStyle::OdbcEscape);
         const SQLRETURN rc = SQLExecDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(text.data()),
                                            static_cast<SQLINTEGER>(text.size()));

@@ -32,7 +32,15 @@ std::string errorText(sqlite3* db) {
     return message;
 }
 
+// Statements reach no other file than this database (no ATTACH) and cannot corrupt it
+// through the schema tables.
+void restrictHandle(sqlite3* db) {
+    sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+}
+
 std::shared_ptr<sqlite3> shareHandle(sqlite3* db) {
+    restrictHandle(db);
     return std::shared_ptr<sqlite3>(db, SqliteHandleCloser{});
 }
 
@@ -175,6 +183,10 @@ void SqliteConnection::noteFailure(const std::string& message) {
 }
 
 DbStatus SqliteConnection::prepareOne(std::string_view sql, SqliteStatement& stmt) {
+    // SQLite would end the text at the NUL and run what stands before it.
+    if (sql.find('\0') != std::string_view::npos) {
+        return DbStatus::failure("the statement holds a NUL byte");
+    }
     const std::string text = rewriteAccessDateLiterals(sql, DateLiteralStyle::SqliteText);
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;

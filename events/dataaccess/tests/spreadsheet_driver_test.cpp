@@ -112,6 +112,14 @@ TEST(SpreadsheetDriver, DestroyingTheConnectionAlsoWritesTheWorkbook) {
               "Zugangsmodul\n");
 }
 
+TEST(SpreadsheetDriver, StatementsReachNoOtherFile) {
+    TempDir dir;
+    OpenResult opened = openConnection(excelConnectionString(dir.file("a.xls")));
+    ASSERT_TRUE(opened.status.ok) << opened.status.message;
+    EXPECT_FALSE(opened.connection->execute("ATTACH DATABASE '" + dir.file("x.db") + "' AS x").ok);
+    EXPECT_FALSE(test::fileExists(dir.file("x.db")));
+}
+
 TEST(SpreadsheetDriver, TargetThatCannotBeWrittenIsAFailedConnect) {
     TempDir dir;
     struct Case {

@@ -237,6 +237,23 @@ TEST_F(SqliteDriver, OnlyOneStatementRunsAtATime) {
     EXPECT_EQ(countRows(*db), 2u);
 }
 
+TEST_F(SqliteDriver, StatementsReachNoOtherFile) {
+    auto db = open();
+    ASSERT_TRUE(db);
+    ASSERT_TRUE(db->execute(insertStatement(row("keep", "2007-03-05 10:00:00"))).ok);
+    const std::string other = dir_.file("other.db");
+    DbStatus attached = db->execute("ATTACH DATABASE '" + other + "' AS o");
+    EXPECT_FALSE(attached.ok);
+    EXPECT_FALSE(test::fileExists(other));
+    // A NUL byte would end the text early: the statement is refused as a whole.
+    const std::string withNul = std::string("DELETE FROM Z_servicelog WHERE IP <> 'x") + '\0' + "'";
+    DbStatus cut = db->execute(withNul);
+    EXPECT_FALSE(cut.ok);
+    EXPECT_NE(cut.message.find("NUL"), std::string::npos) << cut.message;
+    EXPECT_FALSE(db->query(withNul).status.ok);
+    EXPECT_EQ(countRows(*db), 1u);
+}
+
 TEST_F(SqliteDriver, DateLiteralsFilterByDay) {
     auto db = open();
     ASSERT_TRUE(db);
