@@ -1,0 +1,154 @@
+#include "export/export_writers.h"
+
+#include <ostream>
+
+#include "events/xls/xls_writer.h"
+#include "export/csv_line.h"
+#include "export/export_database.h"
+#include "export/replacing_file.h"
+
+namespace ixan::exporttool {
+
+const char* const kCreateSheetStatement =
+    "CREATE TABLE Z_servicelog (`Adresse IXAN` TEXT,`Datum/Zeit` TEXT,`Türname` TEXT,"
+    "`Auslöser` TEXT,`Ereignis` TEXT,`Name` TEXT,`Merkmal` TEXT,`Zugangsmodul` TEXT)";
+
+namespace {
+
+void showReadFailure(ExportMessages& messages, const DbStatus& status) {
+    messages.show(std::string(kMsgReadFailed) + "\n" + status.message);
+}
+
+// Ends the target connection without writing a workbook: without its table the driver
+// writes nothing, so an old file at the path stays.
+void discardWorkbook(EventDatabase& target) {
+    if (Connection* c = target.connection()) {
+        c->execute("DROP TABLE IF EXISTS Z_servicelog");
+    }
+    target.close();
+}
+
+std::string lastThreeLower(const std::string& path) {
+    std::string tail = path.size() > 3 ? path.substr(path.size() - 3) : path;
+    for (char& c : tail) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return tail;
+}
+
+}  // namespace
+
+std::string spreadsheetConnectionString(const std::string& path) {
+    return "DRIVER={MICROSOFT EXCEL DRIVER (*.XLS)};DSN='';FIRSTROWHASNAMES=1;READONLY=FALSE;"
+           "CREATE_DB=\"" +
+           path + "\";DBQ=" + path;
+}
+
+WriteOutcome ChooseWriter(ResultSet& rows, const std::string& path, WriterContext& context) {
+    const std::string type = lastThreeLower(path);
+    if (type == "csv") {
+        return WriteCsv(rows, path, context);
+    }
+    if (type == "xls") {
+        return WriteSpreadsheet(rows, path, context);
+    }
+    context.messages.show(fileTypeMessage(path));
+    return {};
+}
+
+WriteOutcome WriteSpreadsheet(ResultSet& rows, const std::string& path, WriterContext& context) {
+    WriteOutcome outcome;
+    // No deletion of an old file first: the driver renames the complete workbook over it.
+    EventDatabase target(context.messages, context.out);
+    if (!target.connectString(spreadsheetConnectionString(path))) {
+        context.messages.show(kMsgTargetOpenFailed);
+        return outcome;
+    }
+    if (!target.execute(kCreateSheetStatement)) {
+        context.messages.show(kMsgTargetWriteFailed);
+        discardWorkbook(target);
+        return outcome;
+    }
+    target.execute("DELETE FROM Z_servicelog");
+
+    // Rows beyond the sheet's limit are counted, not inserted: the table stays as small
+    // as the sheet.
+    std::size_t inserted = 0;
+    std::size_t beyondLimit = 0;
+    EventRow row;
+    while (!rows.atEnd()) {
+        DbStatus got = readEventRow(rows, row);
+        if (got.ok) {
+            ++outcome.rowsRead;
+            if (inserted >= kXlsMaxDataRows) {
+                ++beyondLimit;
+            } else if (target.insertRow(row, context.sqlTemplate)) {
+                ++inserted;
+            } else {
+                ++outcome.rowsRefused;
+            }
+            got = rows.next();
+        }
+        if (!got.ok) {
+            showReadFailure(context.messages, got);
+            discardWorkbook(target);
+            return outcome;
+        }
+    }
+
+    const DbCloseResult closed = target.close();
+    if (!closed.status.ok) {
+        context.messages.show(std::string(kMsgTargetWriteFailed) + "\n" + closed.status.message);
+        return outcome;
+    }
+    outcome.written = true;
+    outcome.rowsNotWritten = beyondLimit + closed.rowsNotWritten;
+    if (outcome.rowsNotWritten > 0) {
+        context.messages.show(rowLimitMessage(outcome.rowsNotWritten));
+    }
+    if (outcome.rowsRefused > 0) {
+        context.messages.show(rowsRefusedMessage(outcome.rowsRefused));
+    }
+    return outcome;
+}
+
+WriteOutcome WriteCsv(ResultSet& rows, const std::string& path, WriterContext& context) {
+    WriteOutcome outcome;
+    ReplacingFile file(path);
+    const auto showFileError = [&] {
+        context.messages.show(kMsgCsvCannotWrite + path + " (" + file.error() + ")");
+    };
+    if (!file.isOpen()) {
+        showFileError();
+        return outcome;
+    }
+    EventRow row;
+    std::string line;
+    while (!rows.atEnd()) {
+        DbStatus got = readEventRow(rows, row);
+        if (got.ok) {
+            ++outcome.rowsRead;
+            line.clear();
+            appendCsvLine(row, line);
+            if (!file.write(line)) {
+                showFileError();
+                return outcome;
+            }
+            got = rows.next();
+        }
+        if (!got.ok) {
+            showReadFailure(context.messages, got);
+            return outcome;
+        }
+    }
+    if (!file.commit()) {
+        showFileError();
+        return outcome;
+    }
+    outcome.written = true;
+    return outcome;
+}
+
+}  // namespace ixan::exporttool

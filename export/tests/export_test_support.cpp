@@ -1,0 +1,247 @@
+#include "export/tests/export_test_support.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+#include "common/tests/run_process.h"
+#include "events/tests/event_store_fixture.h"
+
+namespace ixan::exporttool::test {
+namespace {
+
+void appendJsonString(std::string& out, const std::string& text) {
+    out += '"';
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+// Comma-separated, fields in double quotes with doubled quotes inside.
+std::vector<std::vector<std::string>> parseCommaCsv(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> row;
+    std::string field;
+    bool quoted = false;
+    bool started = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+            continue;
+        }
+        started = true;
+        if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            row.push_back(std::move(field));
+            field.clear();
+        } else if (c == '\n' || c == '\r') {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+                ++i;
+            }
+            row.push_back(std::move(field));
+            field.clear();
+            rows.push_back(std::move(row));
+            row.clear();
+            started = false;
+        } else {
+            field += c;
+        }
+    }
+    if (started) {
+        row.push_back(std::move(field));
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+}  // namespace
+
+std::string accessConnectionString(const std::string& path) {
+    return "Driver={Microsoft Access Driver (*.mdb)};Dbq=" + path + ";Uid=;Pwd=;";
+}
+
+void createDatabaseWithRows(const std::string& path, const std::vector<EventRow>& rows) {
+    if (!ixan::test::createEventDatabase(path)) {
+        ADD_FAILURE() << "cannot create " << path;
+        return;
+    }
+    sqlite3* db = nullptr;
+    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) {
+        ADD_FAILURE() << "cannot open " << path;
+        sqlite3_close(db);
+        return;
+    }
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO Z_servicelog VALUES (?,?,?,?,?,?,?,?)", -1, &insert,
+                       nullptr);
+    for (const EventRow& row : rows) {
+        const std::string* values[] = {&row.IP,           &row.Datum,    &row.Tuername,
+                                       &row.Ausloeser,    &row.Ereignis, &row.Benutzer,
+                                       &row.Kartennummer, &row.Kartentyp};
+        for (int i = 0; i < 8; ++i) {
+            sqlite3_bind_text(insert, i + 1, values[i]->data(), static_cast<int>(values[i]->size()),
+                              SQLITE_TRANSIENT);
+        }
+        if (sqlite3_step(insert) != SQLITE_DONE) {
+            ADD_FAILURE() << "insert refused: " << sqlite3_errmsg(db) << " for " << joinRow(row);
+        }
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+std::vector<EventRow> generatedRows(std::size_t count, const std::string& day) {
+    std::vector<EventRow> rows;
+    rows.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        char time[16];
+        std::snprintf(time, sizeof time, "%02zu:%02zu:%02zu", (i / 3600) % 24, (i / 60) % 60,
+                      i % 60);
+        rows.push_back({"192.168.10." + std::to_string(20 + i % 3), day + " " + time,
+                        "Tür " + std::to_string(i % 7), "Leser " + std::to_string(i % 4),
+                        "Zutritt gewährt", "Person " + std::to_string(i),
+                        std::to_string(100000 + i), "Karte"});
+    }
+    return rows;
+}
+
+OpenedQuery queryDatabase(const std::string& path, const std::string& sql) {
+    OpenedQuery opened;
+    OpenResult connection = openConnection(accessConnectionString(path));
+    if (!connection.status.ok) {
+        ADD_FAILURE() << "cannot open " << path << ": " << connection.status.message;
+        return opened;
+    }
+    opened.connection = std::move(connection.connection);
+    QueryResult result = opened.connection->query(sql);
+    if (!result.status.ok) {
+        ADD_FAILURE() << "query refused: " << result.status.message;
+        return opened;
+    }
+    opened.rows = std::move(result.rows);
+    return opened;
+}
+
+std::string expectedCsv(const std::vector<EventRow>& rows) {
+    std::string text;
+    for (const EventRow& row : rows) {
+        for (const std::string* value :
+             {&row.IP, &row.Datum, &row.Tuername, &row.Ausloeser, &row.Ereignis, &row.Benutzer,
+              &row.Kartennummer, &row.Kartentyp}) {
+            std::string field;
+            for (char c : *value) {
+                field += c == '"' ? std::string("\"\"") : std::string(1, c);
+            }
+            text += "\"" + field + "\";";
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+std::vector<std::string> sheetTitles() {
+    return {"Adresse IXAN", "Datum/Zeit", "Türname", "Auslöser",
+            "Ereignis",     "Name",       "Merkmal", "Zugangsmodul"};
+}
+
+std::vector<std::vector<std::string>> sheetTable(const std::vector<EventRow>& rows) {
+    std::vector<std::vector<std::string>> table{sheetTitles()};
+    for (const EventRow& r : rows) {
+        table.push_back({r.IP, r.Datum, r.Tuername, r.Ausloeser, r.Ereignis, r.Benutzer,
+                         r.Kartennummer, r.Kartentyp});
+    }
+    return table;
+}
+
+std::string checkXlsWithXlrd(const std::string& xlsPath,
+                             const std::vector<std::vector<std::string>>& table,
+                             const ixan::test::TempDir& scratch) {
+    std::string json = "{\"sheet\": \"Z_servicelog\", \"rows\": [";
+    for (std::size_t r = 0; r < table.size(); ++r) {
+        json += r ? ",\n[" : "[";
+        for (std::size_t c = 0; c < table[r].size(); ++c) {
+            if (c) {
+                json += ", ";
+            }
+            appendJsonString(json, table[r][c]);
+        }
+        json += "]";
+    }
+    json += "]}";
+    const std::string expected = scratch.file("expected.json");
+    ixan::test::writeFile(expected, json);
+    const ixan::test::ProcessResult run =
+        ixan::test::runProcess(IXAN_PYTHON3, {IXAN_XLS_CHECK_SCRIPT, "workbook", xlsPath, expected},
+                               {}, "", std::chrono::seconds(120));
+    if (run.exitCode == 0) {
+        return "";
+    }
+    return "xlrd check failed (exit " + std::to_string(run.exitCode) + "):\n" + run.out + run.err;
+}
+
+std::vector<std::vector<std::string>> readXlsWithLibreOffice(const std::string& xlsPath,
+                                                             const ixan::test::TempDir& scratch,
+                                                             std::string& error) {
+    const std::string outDir = scratch.file("lo-out");
+    std::filesystem::create_directories(outDir);
+    const std::string profile = "file://" + scratch.file("lo-profile");
+    const ixan::test::ProcessResult run = ixan::test::runProcess(
+        "/usr/bin/timeout",
+        {"-k", "10", "170", IXAN_SOFFICE, "-env:UserInstallation=" + profile, "--headless",
+         "--norestore", "--convert-to", "csv:Text - txt - csv (StarCalc):44,34,76", "--outdir",
+         outDir, xlsPath},
+        {{"HOME", scratch.path().string()}}, "", std::chrono::seconds(190));
+    const std::string stem = std::filesystem::path(xlsPath).stem().string();
+    const std::string csv = outDir + "/" + stem + ".csv";
+    if (run.exitCode != 0 || !std::filesystem::exists(csv)) {
+        error = "LibreOffice conversion failed (exit " + std::to_string(run.exitCode) + "):\n" +
+                run.out + run.err;
+        return {};
+    }
+    error.clear();
+    return parseCommaCsv(ixan::test::readFile(csv));
+}
+
+std::vector<std::string> folderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string joinRow(const EventRow& r) {
+    return r.IP + "|" + r.Datum + "|" + r.Tuername + "|" + r.Ausloeser + "|" + r.Ereignis + "|" +
+           r.Benutzer + "|" + r.Kartennummer + "|" + r.Kartentyp;
+}
+
+}  // namespace ixan::exporttool::test
