@@ -83,10 +83,6 @@ HttpReply post(int port, const std::string& path, const std::string& body,
     }
     curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, options.timeoutMs);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, 5000L);
-    if (options.lowSpeedSeconds > 0) {
-        curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, options.lowSpeedSeconds);
-    }
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_FORBID_REUSE, 1L);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, onData);

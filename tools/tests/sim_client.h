@@ -16,8 +16,7 @@ inline const std::string kGoodBody = "user=Service&pass=Fenwix";
 struct PostOptions {
     std::string method = "POST";
     long timeoutMs = 10000;
-    long lowSpeedSeconds = 0;  // abandon a transfer this long below 1 byte/s; 0: never
-    bool keepBody = true;      // false: only count the bytes
+    bool keepBody = true;  // false: only count the bytes
 };
 
 struct HttpReply {
