@@ -86,6 +86,12 @@ std::string validateSheetName(const std::string& name, std::u16string& units) {
     if (units.find_first_of(u":\\/?*[]") != std::u16string::npos) {
         return "the sheet name '" + name + "' holds one of the characters : \\ / ? * [ ]";
     }
+    if (units.find_first_of(std::u16string_view(u"\0\3", 2)) != std::u16string::npos) {
+        return "the sheet name '" + name + "' holds a control character";
+    }
+    if (units.front() == u'\'' || units.back() == u'\'') {
+        return "the sheet name '" + name + "' begins or ends with an apostrophe";
+    }
     return {};
 }
 

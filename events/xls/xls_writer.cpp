@@ -7,18 +7,22 @@
 namespace ixan {
 namespace {
 
+std::string counted(std::size_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 std::string notes(const WorkbookStream& stream) {
     std::string text;
     if (stream.rowsNotWritten > 0) {
-        text = std::to_string(stream.rowsNotWritten) +
-               " rows not written: a sheet holds at most 65535 data rows";
+        text = counted(stream.rowsNotWritten, "row", "rows") +
+               " not written: a sheet holds at most 65535 data rows";
     }
     if (stream.cellsCut > 0) {
         if (!text.empty()) {
             text += "; ";
         }
-        text += std::to_string(stream.cellsCut) +
-                " texts cut to 32767 characters, the most a cell holds";
+        text += counted(stream.cellsCut, "text", "texts") +
+                " cut to 32767 characters, the most a cell holds";
     }
     return text;
 }

@@ -40,8 +40,10 @@ inline constexpr std::size_t kXlsMaxColumns = 256;
 // - The file is written to a temporary file in the same folder and renamed over `path`.
 //   On failure ok is false, the message says why, any old file at `path` is left as it
 //   was and no temporary file is left behind.
-// - Fails without writing for a sheet name Excel refuses (empty, over 31 characters, or
-//   holding : \ / ? * [ ]) and for more than kXlsMaxColumns texts in a row.
+// - Fails without writing for a sheet name Excel refuses (empty, over 31 characters,
+//   holding : \ / ? * [ ] or a control character, beginning or ending with an
+//   apostrophe) and for more than kXlsMaxColumns texts in a row.
+// - A symbolic link at `path` is replaced by the new file, not followed.
 // Reads `sheet` only; does not keep references to it after returning.
 XlsWriteResult writeXlsWorkbook(const std::string& path, const XlsSheet& sheet);
 

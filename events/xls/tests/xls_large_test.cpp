@@ -48,7 +48,7 @@ TEST(XlsWriterLarge, RowsBeyondTheSheetLimitAreCountedNotWritten) {
 
     ASSERT_TRUE(result.ok) << result.message;
     EXPECT_EQ(result.rowsNotWritten, 1u);
-    EXPECT_EQ(result.message, "1 rows not written: a sheet holds at most 65535 data rows");
+    EXPECT_EQ(result.message, "1 row not written: a sheet holds at most 65535 data rows");
     std::vector<std::vector<std::string>> expected = expectedTable(sheet);
     expected.pop_back();
     EXPECT_EQ(checkWithXlrd(path, "Z_servicelog", expected, scratch), "");

@@ -45,6 +45,16 @@ TEST(XlsWriter, TitleRowOnlyForNoRows) {
     EXPECT_EQ(checkWithXlrd(path, "Z_servicelog", expectedTable(sheet), scratch), "");
 }
 
+TEST(XlsWriter, SheetWithoutAnyTextIsEmpty) {
+    ScratchDir scratch;
+    const XlsSheet sheet{"Z_servicelog", {}, {}};
+    const std::string path = scratch.file("nothing.xls");
+
+    ASSERT_TRUE(writeXlsWorkbook(path, sheet).ok);
+
+    EXPECT_EQ(checkWithXlrd(path, "Z_servicelog", {}, scratch), "");
+}
+
 TEST(XlsWriter, SheetNamesExcelAccepts) {
     const char* const names[] = {"Z_servicelog", "Łódź €", "a", "1234567890123456789012345678901",
                                  "it's"};
@@ -69,6 +79,9 @@ TEST(XlsWriter, RefusesSheetsExcelCannotHold) {
         {"32 characters", {std::string(32, 'x'), {"a"}, {}}, "longer than 31"},
         {"slash", {"a/b", {"a"}, {}}, "characters"},
         {"brackets", {"x[1]", {"a"}, {}}, "characters"},
+        {"leading apostrophe", {"'Log", {"a"}, {}}, "apostrophe"},
+        {"trailing apostrophe", {"Log'", {"a"}, {}}, "apostrophe"},
+        {"control character", {std::string("Log\x03", 4), {"a"}, {}}, "control character"},
         {"too many titles",
          {"Z_servicelog", std::vector<std::string>(257, "t"), {}},
          "256 columns"},
