@@ -22,6 +22,7 @@
 
 namespace ixan {
 
+// Zero or less: ODBC sets no limit, SQLite does not wait for locks.
 struct DbTimeouts {
     int loginSeconds = 15;  // opening the connection (ODBC)
     int querySeconds = 15;  // each statement; for SQLite the wait for a lock held by another
