@@ -22,3 +22,6 @@ CREATE TABLE IF NOT EXISTS Z_servicelog (
     CONSTRAINT z_servicelog_event_once
         UNIQUE (IP, Datum, Tuername, Ausloeser, Ereignis, Benutzer, Kartennummer, Kartentyp)
 );
+
+-- The export selects by a range of Datum.
+CREATE INDEX IF NOT EXISTS z_servicelog_datum ON Z_servicelog (Datum);

@@ -19,3 +19,6 @@ CREATE TABLE IF NOT EXISTS Z_servicelog (
     Kartentyp    TEXT NOT NULL DEFAULT '',
     UNIQUE (IP, Datum, Tuername, Ausloeser, Ereignis, Benutzer, Kartennummer, Kartentyp)
 );
+
+-- The export selects by a range of Datum.
+CREATE INDEX IF NOT EXISTS z_servicelog_datum ON Z_servicelog (Datum);
