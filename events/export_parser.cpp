@@ -1,5 +1,6 @@
 #include "events/export_parser.h"
 
+#include <algorithm>
 #include <array>
 
 namespace ixan {
@@ -16,6 +17,7 @@ std::vector<ExportLine> splitExportLines(std::string_view text) {
         text = cleaned;
     }
     std::vector<ExportLine> lines;
+    lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
     std::size_t pos = 0;
     while (pos < text.size()) {
         const std::size_t feed = text.find('\n', pos);

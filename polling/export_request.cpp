@@ -209,10 +209,11 @@ std::string fetchExport(const std::string& host, std::int32_t port, const std::s
                     ", user=" + user + ", pass=" + pass + ", uri=" + uri);
         return {};
     }
-    if (isValidUtf8(received)) {
-        return percentDecode(received);
+    if (!isValidUtf8(received)) {
+        received = windows1252ToUtf8(received);
     }
-    return percentDecode(windows1252ToUtf8(received));
+    percentDecodeInPlace(received);
+    return received;
 }
 
 }  // namespace ixan

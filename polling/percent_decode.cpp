@@ -1,5 +1,7 @@
 #include "polling/percent_decode.h"
 
+#include <cstring>
+
 #include "polling/text_encoding.h"
 
 namespace ixan {
@@ -33,21 +35,30 @@ std::size_t characterLength(std::string_view text, std::size_t pos) {
 
 }  // namespace
 
-std::string percentDecode(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
+namespace {
+
+// Decodes `text` into `out`, which has room for text.size() bytes and may be
+// text.data() itself: each step writes no more bytes than it has read, and only
+// after reading them. Returns the decoded length.
+std::size_t decode(std::string_view text, char* out) {
+    std::size_t written = 0;
     std::size_t pos = 0;
     while (pos < text.size()) {
-        const std::size_t percent = text.find('%', pos);
+        std::size_t percent = text.find('%', pos);
         if (percent == std::string_view::npos) {
-            out.append(text.substr(pos));
+            percent = text.size();
+        }
+        if (percent > pos && out + written != text.data() + pos) {
+            std::memmove(out + written, text.data() + pos, percent - pos);
+        }
+        written += percent - pos;
+        if (percent == text.size()) {
             break;
         }
-        out.append(text.substr(pos, percent - pos));
         pos = percent + 1;
         const int high = pos < text.size() ? hexValue(text[pos]) : -1;
         if (high < 0) {
-            out += '%';
+            out[written++] = '%';
             continue;
         }
         int value = high;
@@ -62,9 +73,27 @@ std::string percentDecode(std::string_view text) {
         if (value == 0) {
             continue;
         }
-        appendUtf8(out, windows1252CodePoint(static_cast<unsigned char>(value)));
+        // At most 3 bytes (U+FFFD at most), for at least 2 read; a 3-byte form needs a
+        // value of 0x80 or more, so two hex digits and 3 bytes read.
+        char bytes[4];
+        const std::size_t length =
+            encodeUtf8(windows1252CodePoint(static_cast<unsigned char>(value)), bytes);
+        std::memcpy(out + written, bytes, length);
+        written += length;
     }
+    return written;
+}
+
+}  // namespace
+
+std::string percentDecode(std::string_view text) {
+    std::string out(text.size(), '\0');
+    out.resize(decode(text, out.data()));
     return out;
+}
+
+void percentDecodeInPlace(std::string& text) {
+    text.resize(decode(text, text.data()));
 }
 
 }  // namespace ixan

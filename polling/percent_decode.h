@@ -18,4 +18,7 @@ namespace ixan {
 //   no escape: it is copied and decoding goes on right after it, so no text is lost.
 std::string percentDecode(std::string_view text);
 
+// The same, in the text's own buffer (a decoded text is never longer).
+void percentDecodeInPlace(std::string& text);
+
 }  // namespace ixan

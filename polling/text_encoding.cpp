@@ -103,25 +103,35 @@ char32_t windows1252CodePoint(unsigned char value) {
     return value;
 }
 
-void appendUtf8(std::string& out, char32_t codePoint) {
+std::size_t encodeUtf8(char32_t codePoint, char* out) {
     if (codePoint > 0x10FFFFU || (codePoint >= 0xD800U && codePoint <= 0xDFFFU)) {
         codePoint = kReplacementCharacter;
     }
     if (codePoint < 0x80U) {
-        out += static_cast<char>(codePoint);
-    } else if (codePoint < 0x800U) {
-        out += static_cast<char>(0xC0U | (codePoint >> 6));
-        out += static_cast<char>(0x80U | (codePoint & 0x3FU));
-    } else if (codePoint < 0x10000U) {
-        out += static_cast<char>(0xE0U | (codePoint >> 12));
-        out += static_cast<char>(0x80U | ((codePoint >> 6) & 0x3FU));
-        out += static_cast<char>(0x80U | (codePoint & 0x3FU));
-    } else {
-        out += static_cast<char>(0xF0U | (codePoint >> 18));
-        out += static_cast<char>(0x80U | ((codePoint >> 12) & 0x3FU));
-        out += static_cast<char>(0x80U | ((codePoint >> 6) & 0x3FU));
-        out += static_cast<char>(0x80U | (codePoint & 0x3FU));
+        out[0] = static_cast<char>(codePoint);
+        return 1;
     }
+    if (codePoint < 0x800U) {
+        out[0] = static_cast<char>(0xC0U | (codePoint >> 6));
+        out[1] = static_cast<char>(0x80U | (codePoint & 0x3FU));
+        return 2;
+    }
+    if (codePoint < 0x10000U) {
+        out[0] = static_cast<char>(0xE0U | (codePoint >> 12));
+        out[1] = static_cast<char>(0x80U | ((codePoint >> 6) & 0x3FU));
+        out[2] = static_cast<char>(0x80U | (codePoint & 0x3FU));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0U | (codePoint >> 18));
+    out[1] = static_cast<char>(0x80U | ((codePoint >> 12) & 0x3FU));
+    out[2] = static_cast<char>(0x80U | ((codePoint >> 6) & 0x3FU));
+    out[3] = static_cast<char>(0x80U | (codePoint & 0x3FU));
+    return 4;
+}
+
+void appendUtf8(std::string& out, char32_t codePoint) {
+    char bytes[4];
+    out.append(bytes, encodeUtf8(codePoint, bytes));
 }
 
 std::string windows1252ToUtf8(std::string_view bytes) {

@@ -1,6 +1,7 @@
 #pragma once
 // Conversion of device bodies to the UTF-8 used inside the system.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -17,8 +18,12 @@ bool isValidUtf8(std::string_view bytes);
 // The character that byte `value` stands for in Windows-1252.
 char32_t windows1252CodePoint(unsigned char value);
 
-// Appends the UTF-8 form of `codePoint`; values that are no Unicode scalar value
-// (surrogates, above U+10FFFF) append the replacement character.
+// Writes the UTF-8 form of `codePoint` to `out` (room for 4 bytes) and returns its
+// length; values that are no Unicode scalar value (surrogates, above U+10FFFF) give
+// the replacement character.
+std::size_t encodeUtf8(char32_t codePoint, char* out);
+
+// The same, appended to `out`.
 void appendUtf8(std::string& out, char32_t codePoint);
 
 // Every byte read as Windows-1252 and written as UTF-8.

@@ -1,5 +1,6 @@
 // Device bodies are untrusted: decoding any bytes must neither crash nor grow the
-// text, must keep UTF-8 valid, and must leave text without "%" as it is.
+// text, must keep UTF-8 valid, must leave text without "%" as it is, and must give
+// the same in place.
 
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     if (isValidUtf8(raw) && !isValidUtf8(direct)) {
+        std::abort();
+    }
+    std::string inPlace(raw);
+    percentDecodeInPlace(inPlace);
+    if (inPlace != direct) {
         std::abort();
     }
 

@@ -18,6 +18,9 @@ void expectDecodes(const DecodeCase& c) {
     EXPECT_EQ(percentDecode(c.input), c.expected)
         << "input: " << ::testing::PrintToString(c.input)
         << "\nexpected: " << ::testing::PrintToString(c.expected);
+    std::string inPlace = c.input;
+    percentDecodeInPlace(inPlace);
+    EXPECT_EQ(inPlace, c.expected) << "in place; input: " << ::testing::PrintToString(c.input);
 }
 
 TEST(PercentDecode, Escapes) {
