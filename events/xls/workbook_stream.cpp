@@ -27,6 +27,27 @@ constexpr std::uint16_t kRow = 0x0208;
 constexpr std::uint16_t kLabelSst = 0x00FD;
 constexpr std::uint16_t kDbCell = 0x00D7;
 constexpr std::uint16_t kWindow2 = 0x023E;
+constexpr std::uint16_t kInterfaceHdr = 0x00E1;
+constexpr std::uint16_t kMms = 0x00C1;
+constexpr std::uint16_t kInterfaceEnd = 0x00E2;
+constexpr std::uint16_t kWriteAccess = 0x005C;
+constexpr std::uint16_t kDsf = 0x0161;
+constexpr std::uint16_t kRrTabId = 0x013D;
+constexpr std::uint16_t kWinProtect = 0x0019;
+constexpr std::uint16_t kProtect = 0x0012;
+constexpr std::uint16_t kPassword = 0x0013;
+constexpr std::uint16_t kProt4Rev = 0x01AF;
+constexpr std::uint16_t kProt4RevPass = 0x01BC;
+constexpr std::uint16_t kBackup = 0x0040;
+constexpr std::uint16_t kHideObj = 0x008D;
+constexpr std::uint16_t kDate1904 = 0x0022;
+constexpr std::uint16_t kCalcPrecision = 0x000E;
+constexpr std::uint16_t kRefreshAll = 0x01B7;
+constexpr std::uint16_t kBookBool = 0x00DA;
+constexpr std::uint16_t kUsesElfs = 0x0160;
+constexpr std::uint16_t kCountry = 0x008C;
+constexpr std::uint16_t kDefaultRowHeight = 0x0225;
+constexpr std::uint16_t kWsBool = 0x0081;
 
 constexpr std::uint16_t kBofGlobals = 0x0005;
 constexpr std::uint16_t kBofWorksheet = 0x0010;
@@ -110,6 +131,22 @@ void writeEof(Bytes& out) {
     endRecord(out, beginRecord(out, kEof));
 }
 
+void writeRecord16(Bytes& out, std::uint16_t id, std::uint16_t value) {
+    const std::size_t start = beginRecord(out, id);
+    put16(out, value);
+    endRecord(out, start);
+}
+
+void writeWriteAccess(Bytes& out) {
+    static constexpr std::string_view kUser = "IXAN";
+    const std::size_t start = beginRecord(out, kWriteAccess);
+    put16(out, static_cast<std::uint16_t>(kUser.size()));
+    put8(out, 0);
+    out.insert(out.end(), kUser.begin(), kUser.end());
+    out.resize(start + 4 + 112, ' ');  // the record always holds 112 bytes
+    endRecord(out, start);
+}
+
 void writeFont(Bytes& out) {
     const std::size_t start = beginRecord(out, kFont);
     put16(out, 200);     // 10 pt in twips
@@ -147,12 +184,19 @@ void writeXf(Bytes& out, bool style, std::uint8_t usedAttributes) {
 
 void writeGlobals(Bytes& out, const std::u16string& sheetName, std::size_t& sheetPosField) {
     writeBof(out, kBofGlobals);
+    writeRecord16(out, kInterfaceHdr, kCodePageUtf16);
+    writeRecord16(out, kMms, 0);
+    endRecord(out, beginRecord(out, kInterfaceEnd));
+    writeWriteAccess(out);
+    writeRecord16(out, kCodePage, kCodePageUtf16);
+    writeRecord16(out, kDsf, 0);
+    writeRecord16(out, kRrTabId, 1);  // the one sheet's id
+    // No protection of any kind.
+    for (std::uint16_t id : {kWinProtect, kProtect, kPassword, kProt4Rev, kProt4RevPass}) {
+        writeRecord16(out, id, 0);
+    }
 
-    std::size_t start = beginRecord(out, kCodePage);
-    put16(out, kCodePageUtf16);
-    endRecord(out, start);
-
-    start = beginRecord(out, kWindow1);
+    std::size_t start = beginRecord(out, kWindow1);
     put16(out, 360);     // left
     put16(out, 270);     // top
     put16(out, 14940);   // width
@@ -163,6 +207,13 @@ void writeGlobals(Bytes& out, const std::u16string& sheetName, std::size_t& shee
     put16(out, 1);       // selected sheets
     put16(out, 600);     // tab bar width ratio
     endRecord(out, start);
+
+    writeRecord16(out, kBackup, 0);
+    writeRecord16(out, kHideObj, 0);
+    writeRecord16(out, kDate1904, 0);       // dates count from 1900
+    writeRecord16(out, kCalcPrecision, 1);  // full precision
+    writeRecord16(out, kRefreshAll, 0);
+    writeRecord16(out, kBookBool, 0);
 
     // Fonts 0 to 3 (index 4 is never used in BIFF).
     for (int i = 0; i < 4; ++i) {
@@ -180,6 +231,8 @@ void writeGlobals(Bytes& out, const std::u16string& sheetName, std::size_t& shee
     put8(out, 0xFF);
     endRecord(out, start);
 
+    writeRecord16(out, kUsesElfs, 0);
+
     start = beginRecord(out, kBoundSheet);
     sheetPosField = out.size();
     put32(out, 0);  // filled in once the sheet's position is known
@@ -196,6 +249,11 @@ void writeGlobals(Bytes& out, const std::u16string& sheetName, std::size_t& shee
             put8(out, static_cast<std::uint8_t>(c));
         }
     }
+    endRecord(out, start);
+
+    start = beginRecord(out, kCountry);
+    put16(out, 49);  // Germany, for the program and the system
+    put16(out, 49);
     endRecord(out, start);
 }
 
@@ -257,6 +315,12 @@ void writeSheet(Bytes& out, const XlsSheet& sheet, std::size_t sheetRows, const 
     const std::size_t dbCellFields = out.size();
     out.resize(out.size() + 4 * extent.blocks);
     endRecord(out, start);
+
+    start = beginRecord(out, kDefaultRowHeight);
+    put16(out, 0);
+    put16(out, 0x00FF);  // 12.75 pt
+    endRecord(out, start);
+    writeRecord16(out, kWsBool, 0x04C1);  // outline symbols below and right, page breaks shown
 
     patch32(out, defColWidthField, static_cast<std::uint32_t>(out.size()));
     start = beginRecord(out, kDefColWidth);
