@@ -48,11 +48,14 @@ read -r _ bytes code < <(fetch_curl)  # warm-up, not counted
 median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 
 ours=()
+fetch_only=()
 for _ in $(seq "$runs"); do
   line=$("$build/bench/fetch_parse/fetch_parse_bench" "$url" "$user" "$pass")
   echo "fetch_parse_bench: $line"
   rate=${line##*events_per_s=}
   ours+=("${rate%% *}")
+  fetch_s=${line##*fetch_s=}
+  fetch_only+=("$(awk -v n="$events" -v t="${fetch_s%% *}" 'BEGIN {printf "%.0f", n / t}')")
 done
 
 theirs=()
@@ -67,4 +70,5 @@ m_curl=$(median "${theirs[@]}")
 echo "events per export:                 $events ($bytes bytes)"
 echo "median fetch+parse+decode events/s: $m_ours"
 echo "median curl download events/s:     $m_curl"
+echo "(of ours, fetch and decode only:   $(median "${fetch_only[@]}") events/s)"
 awk -v a="$m_ours" -v b="$m_curl" 'BEGIN {printf "ratio (ours / curl):               %.3f\n", a / b}'
