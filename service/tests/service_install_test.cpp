@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 #include "service/systemd_service_manager.h"
 #include "service/tests/test_support.h"
@@ -488,9 +489,10 @@ class InstallCommandTest : public ::testing::Test {
         int status = -1;
     };
 
-    // Runs pollwerk with one argument; if it is still running after a while it is taken
-    // to wait for the user, and gets a line end.
-    Run run(const std::string& command) {
+    // Runs pollwerk with one argument and an open, silent standard input. A command
+    // that must not wait has to end on its own. One that must wait has to print all of
+    // `out` and then still be running a second later; it then gets a line end.
+    Run run(const std::string& command, const std::string& out, bool expectWait) {
         test::ChildOptions o;
         o.argv = {IXAN_POLLWERK_PATH, command};
         o.unset = {"NOTIFY_SOCKET"};
@@ -502,11 +504,21 @@ class InstallCommandTest : public ::testing::Test {
         o.stderrPath = dir_.file("stderr");
         test::Child child(o);
         Run r;
-        std::optional<int> status = child.waitFor(1500ms);
+        std::optional<int> status;
+        if (expectWait) {
+            const auto deadline = std::chrono::steady_clock::now() + 10s;
+            while (test::readFile(dir_.file("stdout")) != out && child.running() &&
+                   std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(10ms);
+            }
+            status = child.waitFor(1s);
+            r.waited = !status;
+            if (r.waited) {
+                child.writeInput("\n");
+            }
+        }
         if (!status) {
-            r.waited = true;
-            child.writeInput("\n");
-            status = child.waitFor(5s);
+            status = child.waitFor(10s);
         }
         EXPECT_TRUE(status) << command << " did not end";
         r.status = status.value_or(-1);
@@ -553,10 +565,10 @@ TEST_F(InstallCommandTest, InstallTwiceThenUninstallTwice) {
     for (const Step& s : steps) {
         SCOPED_TRACE(s.command);
         systemctl_.clearCalls();
-        const Run r = run(s.command);
+        const Run r = run(s.command, s.out, s.waits);
         EXPECT_TRUE(WIFEXITED(r.status) && WEXITSTATUS(r.status) == 0);
         EXPECT_EQ(r.out, s.out) << "systemctl's own output must not reach the console";
-        EXPECT_EQ(r.waited, s.waits);
+        EXPECT_EQ(r.waited, s.waits) << "still waiting for Enter after its last message";
         EXPECT_EQ(joinLines(systemctl_.calls()), joinLines(s.calls));
         EXPECT_EQ(test::fileExists(units_ + "/IXAN.service"), s.unitAfter);
         if (s.unitAfter) {
@@ -576,10 +588,10 @@ TEST_F(InstallCommandTest, FailuresStillEndWithExitCodeZero) {
                           {"uninstallService", kUninstalling + kNoManager}};
     for (const Step& s : steps) {
         SCOPED_TRACE(s.command);
-        const Run r = run(s.command);
+        const Run r = run(s.command, s.out, true);
         EXPECT_TRUE(WIFEXITED(r.status) && WEXITSTATUS(r.status) == 0);
         EXPECT_EQ(r.out, s.out);
-        EXPECT_TRUE(r.waited);
+        EXPECT_TRUE(r.waited) << "still waiting for Enter after its last message";
         EXPECT_FALSE(test::fileExists(units_ + "/IXAN.service"));
     }
 }

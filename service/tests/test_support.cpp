@@ -99,6 +99,8 @@ Child::Child(const ChildOptions& options) {
     posix_spawn_file_actions_init(&actions);
     int pipeFds[2] = {-1, -1};
     if (options.stdinPipe) {
+        // A child that has ended must fail the test, not kill it.
+        ::signal(SIGPIPE, SIG_IGN);
         if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
             throw std::runtime_error("pipe failed");
         }
