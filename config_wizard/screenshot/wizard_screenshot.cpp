@@ -55,16 +55,17 @@ int main(int argc, char** argv) {
         address->setText(QStringLiteral("192.168.0.12"));
     }
     dialog.show();
-    int rc = 1;
     QTimer::singleShot(500, &dialog, [&] {
+        int rc = 1;
         const QPixmap shot = dialog.grab();
         if (shot.save(QString::fromLocal8Bit(argv[1]), "PNG")) {
             rc = 0;
         } else {
             std::cerr << "ixan-config-screenshot: cannot write " << argv[1] << "\n";
         }
-        app.quit();
+        // exit(), not quit(): quit() would ask the dialog to close, which asks the
+        // cancel question.
+        QCoreApplication::exit(rc);
     });
-    app.exec();
-    return rc;
+    return app.exec();
 }

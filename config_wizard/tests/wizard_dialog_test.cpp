@@ -418,7 +418,7 @@ TEST(QtWizardPrompts, SaveDialogIsSetUpAsRequested) {
             EXPECT_FALSE(fd->testOption(QFileDialog::DontConfirmOverwrite));
             EXPECT_EQ(fd->directory().absolutePath().toStdString(), dir.path().string());
             if (accept) {
-                fd->accept();
+                static_cast<QDialog*>(fd)->accept();
             } else {
                 fd->reject();
             }
