@@ -21,9 +21,10 @@ namespace {
 constexpr std::uintptr_t kStatusHandle = 1;
 constexpr std::uint32_t kAcceptStop = 0x1;
 
-void drain(int fd, std::size_t size) {
-    char buf[sizeof(signalfd_siginfo)];
-    while (::read(fd, buf, size) > 0) {
+// Resets a non-blocking eventfd.
+void drainEventFd(int fd) {
+    std::uint64_t count = 0;
+    while (::read(fd, &count, sizeof count) > 0) {
     }
 }
 
@@ -140,7 +141,7 @@ bool SystemdServiceHost::dispatch(const ServiceTable& table) {
             }
         }
         if ((fds[1].revents & POLLIN) != 0) {
-            drain(wake.get(), sizeof(std::uint64_t));
+            drainEventFd(wake.get());
         }
         deliverPending();
         std::lock_guard lock(mutex_);
