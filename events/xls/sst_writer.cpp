@@ -20,8 +20,10 @@ bool needsWideChars(std::u16string_view text) {
 SstWriter::SstWriter(Bytes& out, std::uint32_t totalCount, std::uint32_t uniqueCount)
     : out_(out),
       recordStart_(beginRecord(out, kSst)),
+      // At most 128 buckets; only beyond 8 million strings does the 16-bit field cap
+      // the bucket size (and the buckets, up to 257, still fit into one record).
       stringsPerBucket_(
-          static_cast<std::uint16_t>(std::max<std::uint32_t>(uniqueCount / 128 + 1, 8))) {
+          static_cast<std::uint16_t>(std::clamp<std::uint32_t>(uniqueCount / 128 + 1, 8, 0xFFFF))) {
     put32(out_, totalCount);
     put32(out_, uniqueCount);
 }
