@@ -206,6 +206,51 @@ std::string checkXlsWithXlrd(const std::string& xlsPath,
     return "xlrd check failed (exit " + std::to_string(run.exitCode) + "):\n" + run.out + run.err;
 }
 
+std::vector<std::vector<std::string>> readXlsWithXlrd(const std::string& xlsPath,
+                                                      std::string& error) {
+    // Cells separated by 0x1F, rows ended by 0x1E.
+    const char* script =
+        "import sys, xlrd\n"
+        "book = xlrd.open_workbook(sys.argv[1], ragged_rows=True)\n"
+        "sheet = book.sheet_by_index(0)\n"
+        "out = sys.stdout.buffer\n"
+        "out.write(('%s\\x1e' % book.sheet_names()).encode('utf-8'))\n"
+        "for r in range(sheet.nrows):\n"
+        "    out.write(('\\x1f'.join(str(c.value) for c in sheet.row(r)) + '\\x1e')"
+        ".encode('utf-8'))\n";
+    const ixan::test::ProcessResult run = ixan::test::runProcess(
+        IXAN_PYTHON3, {"-c", script, xlsPath}, {}, "", std::chrono::seconds(120));
+    if (run.exitCode != 0) {
+        error = "xlrd cannot read " + xlsPath + ":\n" + run.err;
+        return {};
+    }
+    std::vector<std::vector<std::string>> rows;
+    std::size_t start = 0;
+    bool first = true;
+    for (std::size_t end; (end = run.out.find('\x1e', start)) != std::string::npos;
+         start = end + 1) {
+        const std::string line = run.out.substr(start, end - start);
+        if (first) {
+            first = false;
+            if (line != "['Z_servicelog']") {
+                error = "sheets: " + line;
+                return {};
+            }
+            continue;
+        }
+        std::vector<std::string> cells;
+        std::size_t from = 0;
+        for (std::size_t sep; (sep = line.find('\x1f', from)) != std::string::npos;
+             from = sep + 1) {
+            cells.push_back(line.substr(from, sep - from));
+        }
+        cells.push_back(line.substr(from));
+        rows.push_back(std::move(cells));
+    }
+    error.clear();
+    return rows;
+}
+
 std::vector<std::vector<std::string>> readXlsWithLibreOffice(const std::string& xlsPath,
                                                              const ixan::test::TempDir& scratch,
                                                              std::string& error) {

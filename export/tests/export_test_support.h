@@ -54,6 +54,10 @@ std::string checkXlsWithXlrd(const std::string& xlsPath,
                              const std::vector<std::vector<std::string>>& table,
                              const ixan::test::TempDir& scratch);
 
+// Every row of the only sheet as xlrd reads it (cells as text); error says what failed.
+std::vector<std::vector<std::string>> readXlsWithXlrd(const std::string& xlsPath,
+                                                      std::string& error);
+
 // The first sheet converted to CSV by LibreOffice (private profile, bounded in time)
 // and parsed; error says what failed.
 std::vector<std::vector<std::string>> readXlsWithLibreOffice(const std::string& xlsPath,
