@@ -9,6 +9,7 @@
 
 #include "events/dataaccess/connection_string.h"
 #include "events/dataaccess/date_literal.h"
+#include "events/dataaccess/statement_shape.h"
 
 namespace ixan {
 namespace {
@@ -213,9 +214,65 @@ DbStatus SqliteConnection::prepareOne(std::string_view sql, SqliteStatement& stm
     return DbStatus::success();
 }
 
+sqlite3_stmt* SqliteConnection::cachedStatement(const StatementShape& shape) {
+    if (auto found = cache_.find(shape.text); found != cache_.end()) {
+        return found->second.get();
+    }
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v3(db_.get(), shape.text.c_str(), static_cast<int>(shape.text.size()),
+                           SQLITE_PREPARE_PERSISTENT, &raw, &tail) != SQLITE_OK) {
+        return nullptr;  // the plain path reports the error in the statement's own words
+    }
+    SqliteStatement stmt(raw);
+    if (!stmt || sqlite3_bind_parameter_count(raw) != static_cast<int>(shape.values.size())) {
+        return nullptr;
+    }
+    const char* end = shape.text.c_str() + shape.text.size();
+    for (; tail && tail < end; ++tail) {
+        if (*tail != ' ' && *tail != ';' && *tail != '\n' && *tail != '\r' && *tail != '\t') {
+            return nullptr;
+        }
+    }
+    if (cache_.size() >= kStatementCacheSize) {
+        cache_.clear();
+    }
+    return cache_.emplace(shape.text, std::move(stmt)).first->second.get();
+}
+
+DbStatus SqliteConnection::runCached(sqlite3_stmt* stmt, const StatementShape& shape) {
+    for (std::size_t i = 0; i < shape.values.size(); ++i) {
+        const std::string& v = shape.values[i];
+        sqlite3_bind_text(stmt, static_cast<int>(i + 1), v.data(), static_cast<int>(v.size()),
+                          SQLITE_STATIC);
+    }
+    int rc = SQLITE_ROW;
+    while (rc == SQLITE_ROW) {
+        rc = sqlite3_step(stmt);
+    }
+    std::string message = rc == SQLITE_DONE ? std::string() : errorText(db_.get());
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (rc != SQLITE_DONE) {
+        noteFailure(message);
+        return DbStatus::failure(std::move(message));
+    }
+    return DbStatus::success();
+}
+
 DbStatus SqliteConnection::execute(std::string_view sql) {
     if (DbStatus usable = checkUsable(); !usable.ok) {
         return usable;
+    }
+    // A literal is exactly the text value it binds, so a shape with its values bound does
+    // what the statement does, without compiling every statement anew.
+    if (sql.find('\0') == std::string_view::npos) {
+        StatementShape shape;
+        if (shapeStatement(rewriteAccessDateLiterals(sql, DateLiteralStyle::SqliteText), shape)) {
+            if (sqlite3_stmt* cached = cachedStatement(shape)) {
+                return runCached(cached, shape);
+            }
+        }
     }
     SqliteStatement stmt;
     if (DbStatus prepared = prepareOne(sql, stmt); !prepared.ok) {
@@ -306,6 +363,7 @@ DbCloseResult SqliteConnection::close() {
     if (inTransaction_) {
         rollback();
     }
+    cache_.clear();
     // The handle closes once no result set holds it any more.
     db_.reset();
     return {};

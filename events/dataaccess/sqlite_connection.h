@@ -7,10 +7,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include <sqlite3.h>
 
 #include "events/dataaccess/connection.h"
+#include "events/dataaccess/statement_shape.h"
 
 namespace ixan {
 
@@ -52,10 +54,16 @@ class SqliteConnection final : public Connection {
     DbStatus prepareOne(std::string_view sql, SqliteStatement& stmt);
     DbStatus checkUsable() const;
     void noteFailure(const std::string& message);
+    sqlite3_stmt* cachedStatement(const StatementShape& shape);
+    DbStatus runCached(sqlite3_stmt* stmt, const StatementShape& shape);
+
+    static constexpr std::size_t kStatementCacheSize = 64;
 
     std::shared_ptr<sqlite3> db_;  // shared with the result sets still alive
     bool inTransaction_ = false;
     std::optional<std::string> transactionLost_;  // why SQLite rolled the transaction back
+    // Compiled shapes of the statements run with execute(); finalized before the handle.
+    std::unordered_map<std::string, SqliteStatement> cache_;
 };
 
 }  // namespace ixan
