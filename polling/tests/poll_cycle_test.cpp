@@ -18,14 +18,14 @@ TEST(IsDue, StrictlyMoreThanTheIntervalInSigned64Bit) {
         bool due;
     };
     const Case cases[] = {
-        {0, 180, 5, true},            // never polled
+        {0, 180, 5, true},  // never polled
         {0, 2147483647, 0, true},
-        {1000, 180, 1180, false},     // exactly the interval: not yet
+        {1000, 180, 1180, false},  // exactly the interval: not yet
         {1000, 180, 1181, true},
-        {1000, 0, 1000, false},       // interval 0: from the next second on
+        {1000, 0, 1000, false},  // interval 0: from the next second on
         {1000, 0, 1001, true},
-        {1000, -5, 1000, true},       // negative: every cycle
-        {5000, 180, 5000 - 3600, false},           // clock set back an hour
+        {1000, -5, 1000, true},           // negative: every cycle
+        {5000, 180, 5000 - 3600, false},  // clock set back an hour
         {5000, 180, 5181, true},
         {1'700'000'000, 2147483647, 1'700'000'000 + 2147483647LL, false},  // no 32-bit wrap
         {1'700'000'000, 2147483647, 1'700'000'000 + 2147483648LL, true},
@@ -38,7 +38,7 @@ TEST(IsDue, StrictlyMoreThanTheIntervalInSigned64Bit) {
 }
 
 class PollCycle : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         processConfig().global.log = dir_.file("ixansys.log");
         deps_.now = [this] { return now_; };
@@ -72,9 +72,9 @@ protected:
 TEST_F(PollCycle, FirstCyclePollsEveryDeviceInOrderThenFollowsEachInterval) {
     std::vector<NodeEntry> devices = {device("a", 180), device("b", 0), device("a", -1)};
     runPollCycle(devices, deps_);
-    EXPECT_EQ(events_, (std::vector<std::string>{"fetch a:80", "store line of a\n", "fetch b:80",
-                                                 "store line of b\n", "fetch a:80",
-                                                 "store line of a\n"}));
+    EXPECT_EQ(events_,
+              (std::vector<std::string>{"fetch a:80", "store line of a\n", "fetch b:80",
+                                        "store line of b\n", "fetch a:80", "store line of a\n"}));
     EXPECT_EQ(out_.str(), "last run: 0\nlast run: 0\nlast run: 0\n");
     for (const NodeEntry& d : devices) {
         EXPECT_EQ(d.lastRun, 1000);
@@ -105,8 +105,8 @@ TEST_F(PollCycle, StampIsTakenAfterTheFetchAndAFailedFetchMovesOnToo) {
     runPollCycle(devices, deps_);
     EXPECT_EQ(devices[0].lastRun, 1030);
     EXPECT_EQ(devices[1].lastRun, 1060);
-    EXPECT_EQ(events_, (std::vector<std::string>{"fetch slow:80", "fetch next:80",
-                                                 "store line of next\n"}));
+    EXPECT_EQ(events_,
+              (std::vector<std::string>{"fetch slow:80", "fetch next:80", "store line of next\n"}));
     const std::string log = test::readFile(processConfig().global.log);
     const auto first = log.find(" processing node: slow\n");
     const auto nodata = log.find(" no data received from host\n", first);
