@@ -176,6 +176,18 @@ TEST_F(ConfigWriter, ReplacedFileKeepsItsMode) {
     EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
+TEST_F(ConfigWriter, ReplacedFileKeepsItsOwnerAndGroupWherePermitted) {
+    test::writeFile(config_, "[Global]\n");
+    if (::chown(config_.c_str(), 4321, 8765) != 0) {
+        GTEST_SKIP() << "changing the owner needs root";
+    }
+    ASSERT_TRUE(write("/l.log", {"a"})) << reason_;
+    struct stat st {};
+    ASSERT_EQ(::stat(config_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 8765u);
+}
+
 TEST_F(ConfigWriter, SymbolicLinkTargetIsReplacedAndTheLinkStays) {
     const std::string real = dir_.file("real.ini");
     test::writeFile(real, "[Global]\ndsn=linked\n");

@@ -164,6 +164,23 @@ TEST_F(WizardDialog, TemplateLayoutTextsAndIds) {
         titles.contains(QString::fromUtf8("Bitte wählen Sie einen Speicherort für die Log-Datei")));
     EXPECT_TRUE(titles.contains("Bitte tragen Sie die IXANs ein"));
 
+    // Tab order follows the template.
+    std::vector<int> tabOrder;
+    QWidget* w = d->control(Dlg::kIdOk);
+    do {
+        if ((w->focusPolicy() & Qt::TabFocus) != 0 && w->parentWidget() == d.get()) {
+            tabOrder.push_back(w->property(kControlIdProperty).toInt());
+        }
+        w = w->nextInFocusChain();
+    } while (w != d->control(Dlg::kIdOk));
+    EXPECT_EQ(tabOrder,
+              (std::vector<int>{Dlg::kIdOk, Dlg::kIdCancel, Dlg::kIdDeviceList, Dlg::kIdAddressEdit,
+                                Dlg::kIdAddButton, Dlg::kIdBrowseButton, Dlg::kIdDeleteButton,
+                                Dlg::kIdLogPathEdit}));
+    EXPECT_TRUE(d->isWindow());
+    EXPECT_TRUE(d->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(d->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+
     EXPECT_TRUE(button(*d, Dlg::kIdAddButton)->isDefault());
     EXPECT_TRUE(logPath(*d)->isReadOnly());
     EXPECT_FALSE(list(*d)->isSortingEnabled());
