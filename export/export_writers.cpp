@@ -23,6 +23,7 @@ void showReadFailure(ExportMessages& messages, const DbStatus& status) {
 // writes nothing, so an old file at the path stays.
 void discardWorkbook(EventDatabase& target) {
     if (Connection* c = target.connection()) {
+        c->rollback();  // a DROP inside the open transaction would be undone by the close
         c->execute("DROP TABLE IF EXISTS Z_servicelog");
     }
     target.close();
@@ -72,6 +73,9 @@ WriteOutcome WriteSpreadsheet(ResultSet& rows, const std::string& path, WriterCo
         return outcome;
     }
     target.execute("DELETE FROM Z_servicelog");
+    // One transaction around the row inserts saves the engine a commit per row; a refused
+    // insert inside it affects no other row.
+    const bool inTransaction = target.connection()->beginTransaction().ok;
 
     // Rows beyond the sheet's limit are counted, not inserted: the table stays as small
     // as the sheet.
@@ -98,6 +102,13 @@ WriteOutcome WriteSpreadsheet(ResultSet& rows, const std::string& path, WriterCo
         }
     }
 
+    if (inTransaction) {
+        if (const DbStatus committed = target.connection()->commit(); !committed.ok) {
+            context.messages.show(std::string(kMsgTargetWriteFailed) + "\n" + committed.message);
+            discardWorkbook(target);
+            return outcome;
+        }
+    }
     const DbCloseResult closed = target.close();
     if (!closed.status.ok) {
         context.messages.show(std::string(kMsgTargetWriteFailed) + "\n" + closed.status.message);

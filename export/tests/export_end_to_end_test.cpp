@@ -275,9 +275,11 @@ TEST_F(ExportEndToEnd, ExportsTheChosenDaysFromPostgreSqlThroughADataSource) {
                 "\nselect=SELECT * FROM " + table + " AS Z_servicelog\n");
 
     const std::vector<EventRow> want = rowsOfDays(all_, "2024-03-05", "2024-03-05");
+    ASSERT_FALSE(want.empty());
     const std::string csv = dir_.file("pg.csv");
     const ExportRunResult csvRun = exportDays({2024, 3, 5}, {2024, 3, 5}, csv);
     EXPECT_TRUE(csvRun.written);
+    EXPECT_EQ(csvRun.rowsRead, want.size());
     EXPECT_TRUE(messages_.shown.empty()) << messages_.shown.front();
     EXPECT_TRUE(sortedLines(ixan::test::readFile(csv)) == sortedLines(test::expectedCsv(want)))
         << firstDifference(ixan::test::readFile(csv), test::expectedCsv(want));
