@@ -40,22 +40,29 @@ bool SystemTrayArea::addIcon(const NotifyIconRecord& record) {
     if ((record.flags & kNotifyIconIcon) == 0 || record.icon.isNull()) {
         return false;
     }
-    auto icon = std::make_unique<QSystemTrayIcon>(record.icon);
+    auto* icon = new QSystemTrayIcon(record.icon, this);
     if ((record.flags & kNotifyIconTip) != 0) {
         icon->setToolTip(record.tip);
     }
     const int iconId = record.iconId;
-    connect(icon.get(), &QSystemTrayIcon::activated, this,
+    connect(icon, &QSystemTrayIcon::activated, this,
             [this, iconId](QSystemTrayIcon::ActivationReason reason) {
                 emit activated(iconId, trayMouseOf(reason), QCursor::pos());
             });
     icon->show();
-    m_icons.emplace(iconId, std::move(icon));
+    m_icons.emplace(iconId, icon);
     return true;
 }
 
 bool SystemTrayArea::deleteIcon(int iconId) {
-    return m_icons.erase(iconId) != 0;
+    const auto found = m_icons.find(iconId);
+    if (found == m_icons.end()) {
+        return false;
+    }
+    found->second->hide();
+    found->second->deleteLater();
+    m_icons.erase(found);
+    return true;
 }
 
 }  // namespace ixan

@@ -2,7 +2,6 @@
 // The real notification area: one QSystemTrayIcon per icon id.
 
 #include <map>
-#include <memory>
 
 #include "export/ui/tray_area.h"
 
@@ -23,7 +22,9 @@ class SystemTrayArea final : public TrayArea {
     bool deleteIcon(int iconId) override;
 
   private:
-    std::map<int, std::unique_ptr<QSystemTrayIcon>> m_icons;
+    // Children of this object; a removed icon is hidden at once and freed later, since
+    // the removal may run inside the icon's own activated() signal.
+    std::map<int, QSystemTrayIcon*> m_icons;
 };
 
 }  // namespace ixan

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "export/ui/export_resources.h"
+#include "export/ui/system_tray_area.h"
 #include "export/ui/tests/fake_tray_area.h"
 #include "export/ui/tests/test_printers.h"
 
@@ -294,6 +295,22 @@ TEST_F(TrayDialogTest, DestroyInTheTrayRemovesTheIcon) {
     ASSERT_TRUE(inTray->StartInTray());
     inTray.reset();
     EXPECT_EQ(tray.calls, (Calls{"add 1", "delete 1"}));
+}
+
+// The test platform has no notification area, like a desktop without one.
+TEST(SystemTrayArea, WithoutANotificationAreaRefusesTheIcon) {
+    SystemTrayArea area;
+    ASSERT_FALSE(area.isAvailable());
+    NotifyIconRecord record;
+    record.icon = someIcon();
+    record.flags |= kNotifyIconIcon;
+    EXPECT_FALSE(area.addIcon(record));
+    EXPECT_FALSE(area.deleteIcon(kTrayIconId));
+
+    CTrayDialog dialog(area);
+    dialog.LoadTrayIcon(someIcon());
+    EXPECT_FALSE(dialog.AddTrayIcon());
+    EXPECT_FALSE(dialog.iconShown());
 }
 
 TEST(TrayMenuPosition, BottomEdgeAtTheCursor) {
