@@ -22,7 +22,4 @@ int runHeadlessExport(const std::vector<std::string>& args, std::ostream& out, s
 // The same for main(argc, argv).
 int runHeadlessExport(int argc, char** argv);
 
-// Whether a command line is meant for the headless command (any argument at all).
-bool wantsHeadlessExport(int argc, char** argv);
-
 }  // namespace ixan::exporttool
