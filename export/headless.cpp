@@ -178,8 +178,4 @@ int runHeadlessExport(int argc, char** argv) {
     return runHeadlessExport(args, std::cout, std::cerr);
 }
 
-bool wantsHeadlessExport(int argc, char** /*argv*/) {
-    return argc > 1;
-}
-
 }  // namespace ixan::exporttool
