@@ -43,6 +43,8 @@ inline constexpr const char* kMsgTargetOpenFailed =
     "Beim öffnen der Zieldatei ist ein Fehler aufgetreten. (INB008)";
 inline constexpr const char* kMsgTargetWriteFailed =
     "Beim schreiben der Zieldatei ist ein Fehler aufgetreten. (INB009)";
+inline constexpr const char* kMsgTextsCut =
+    "Texte, die länger sind als eine Zelle fasst (32767 Zeichen), wurden gekürzt.";
 inline constexpr const char* kMsgCsvCannotWrite = "Die Zieldatei kann nicht geschrieben werden: ";
 
 // "File type: '<path>' unkown"

@@ -122,6 +122,10 @@ WriteOutcome WriteSpreadsheet(ResultSet& rows, const std::string& path, WriterCo
     if (outcome.rowsRefused > 0) {
         context.messages.show(rowsRefusedMessage(outcome.rowsRefused));
     }
+    if (closed.rowsNotWritten == 0 && !closed.notes.empty()) {
+        // With the rows capped above, the driver's notes can only be about texts it cut.
+        context.messages.show(kMsgTextsCut);
+    }
     return outcome;
 }
 

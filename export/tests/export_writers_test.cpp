@@ -241,6 +241,26 @@ TEST_F(ExportWriters, AMalformedTemplateOnlyFailsTheStatements) {
     }
 }
 
+// A cell holds 32767 characters; a longer text is cut, and the operator is told.
+TEST_F(ExportWriters, TextsLongerThanACellAreReported) {
+    std::vector<EventRow> rows = kSample;
+    rows[1].Benutzer = std::string(40000, 'x');
+    test::createDatabaseWithRows(db_, rows);
+    const std::string path = out_ + "/long.xls";
+    EXPECT_TRUE(write(path).written);
+    EXPECT_EQ(messages_.shown,
+              std::vector<std::string>{"Texte, die länger sind als eine Zelle fasst (32767 "
+                                       "Zeichen), wurden gekürzt."});
+    rows[1].Benutzer.resize(32767);
+    EXPECT_EQ(test::checkXlsWithXlrd(path, test::sheetTable(rows), dir_), "");
+    // the CSV file has no such limit
+    messages_.shown.clear();
+    EXPECT_TRUE(write(out_ + "/long.csv").written);
+    EXPECT_TRUE(messages_.shown.empty());
+    EXPECT_EQ(std::filesystem::file_size(out_ + "/long.csv"),
+              test::expectedCsv(rows).size() + 40000 - 32767);
+}
+
 TEST_F(ExportWriters, RowsBeyondTheSheetLimitAreReported) {
     const std::vector<EventRow> rows = test::generatedRows(65535 + 7);
     test::createDatabaseWithRows(db_, rows);
