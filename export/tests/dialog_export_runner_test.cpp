@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include <QDateEdit>
+
+#include "common/config.h"
+#include "common/tests/test_files.h"
+#include "export/dialog_export_runner.h"
+#include "export/tests/export_test_support.h"
+#include "export/ui/tests/fake_dialog_services.h"
+#include "export/ui/tests/fake_tray_area.h"
+
+namespace ixan::exporttool {
+namespace {
+
+// The dialog's Export click with the real export run behind it.
+class DialogExportRunner : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        saved_ = processConfig().global;
+        db_ = dir_.file("ixan_log.db");
+        ixan::test::writeFile(dir_.file("registry"), "mdb_path=" + db_ + "\n");
+        processConfig().global = defaultGlobalSettings(ConfigReader::Export);
+        processConfig().global.dsn = "nodsn";
+        processConfig().global.log = dir_.file("ixansys.log");
+    }
+    void TearDown() override { processConfig().global = saved_; }
+
+    // Sets both pickers and clicks Export with the save dialog answering path.
+    std::vector<QString> exportTo(const QString& path, const QDate& from, const QDate& to) {
+        ixan::testing::FakeTrayArea tray;
+        ixan::testing::FakeDialogServices services;
+        CEVexportDlg dialog(tray, services);
+        dialog.setExportRunner(makeDialogExportRunner(dialog));
+        const QList<QDateEdit*> pickers = dialog.findChildren<QDateEdit*>();
+        EXPECT_EQ(pickers.size(), 2);
+        if (pickers.size() == 2) {
+            pickers[0]->setDate(from);
+            pickers[1]->setDate(to);
+        }
+        services.saveAnswers.push_back(path);
+        dialog.OnExport();
+        return services.texts();
+    }
+
+    ixan::test::TempDir dir_;
+    ixan::test::ScopedEnv registry_{"IXAN_REGISTRY", dir_.file("registry")};
+    std::string db_;
+    GlobalSettings saved_;
+};
+
+TEST_F(DialogExportRunner, AWrittenFileIsAnnounced) {
+    const std::vector<EventRow> rows = test::generatedRows(5, "2007-03-05");
+    test::createDatabaseWithRows(db_, rows);
+    const std::string csv = dir_.file("events.csv");
+    const auto shown = exportTo(QString::fromStdString(csv), QDate(2007, 3, 5), QDate(2007, 3, 9));
+    EXPECT_EQ(shown, std::vector<QString>{QString::fromUtf8("Daten wurden Exportiert.")});
+    EXPECT_EQ(ixan::test::readFile(csv), test::expectedCsv(rows));
+}
+
+// The run's own message reaches the dialog, and the success message does not follow.
+TEST_F(DialogExportRunner, AFailureShowsOnlyItsOwnMessage) {
+    const std::string csv = dir_.file("events.csv");  // no database file
+    EXPECT_EQ(exportTo(QString::fromStdString(csv), QDate(2007, 3, 5), QDate(2007, 3, 9)),
+              std::vector<QString>{
+                  QString::fromUtf8("Beim Verbinden zur Datenbank ist ein Fehler aufgetreten.")});
+    test::createDatabaseWithRows(db_, {});
+    const std::string txt = dir_.file("events.txt");
+    EXPECT_EQ(exportTo(QString::fromStdString(txt), QDate(2007, 3, 5), QDate(2007, 3, 9)),
+              std::vector<QString>{QString::fromStdString("File type: '" + txt + "' unkown")});
+}
+
+}  // namespace
+}  // namespace ixan::exporttool
