@@ -160,7 +160,10 @@ int runHeadlessExport(const std::vector<std::string>& args, std::ostream& out, s
 
     StreamMessages messages(err);
     const ExportRequest request{processConfig().global, *line.from, *line.to, *line.file};
-    const ExportRunResult result = ExportEvents(request, messages, out);
+    // The run's progress lines carry the connection string with the database password;
+    // from a script or cron they would end up in mails and logs, so they are dropped.
+    std::ostream progress(nullptr);
+    const ExportRunResult result = ExportEvents(request, messages, progress);
     if (!result.written) {
         err << kProgram << ": nothing written to " << *line.file << '\n';
         return kExitFailed;
