@@ -35,9 +35,14 @@ class FakeDialogServices final : public DialogServices {
         if (saveAnswers.empty()) {
             return std::nullopt;
         }
-        std::optional<QString> answer = saveAnswers.front();
+        // Unpacked by hand: copying the optional trips a false maybe-uninitialized in GCC 12.
+        const bool confirmed = saveAnswers.front().has_value();
+        const QString path = confirmed ? *saveAnswers.front() : QString();
         saveAnswers.pop_front();
-        return answer;
+        if (!confirmed) {
+            return std::nullopt;
+        }
+        return path;
     }
 
     std::vector<QString> texts() const {
