@@ -49,6 +49,8 @@ void appendLogLine(const std::string& path, std::string_view message) {
     }
 }
 
-void logActivity(std::string_view message) { appendLogLine(processConfig().global.log, message); }
+void logActivity(std::string_view message) {
+    appendLogLine(processConfig().global.log, message);
+}
 
 }  // namespace ixan

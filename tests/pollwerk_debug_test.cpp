@@ -22,9 +22,9 @@ constexpr int kSeed = 7;
 
 // What a device generated, decoded as pollwerk stores it: "IP|Datum|...|Kartentyp".
 std::vector<std::string> expectedRows(int deviceIndex) {
-    const auto printed = sim::test::runSim({"--print-events", "--events", std::to_string(kEvents),
-                                            "--seed", std::to_string(kSeed), "--device-index",
-                                            std::to_string(deviceIndex)});
+    const auto printed =
+        sim::test::runSim({"--print-events", "--events", std::to_string(kEvents), "--seed",
+                           std::to_string(kSeed), "--device-index", std::to_string(deviceIndex)});
     EXPECT_EQ(printed.exitCode, 0) << printed.err;
     std::vector<std::string> rows;
     std::istringstream in(printed.out);
@@ -32,7 +32,8 @@ std::vector<std::string> expectedRows(int deviceIndex) {
     while (std::getline(in, line)) {
         std::vector<std::string> f;
         std::size_t start = 0;
-        for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) {
+        for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos;
+             start = tab + 1) {
             f.push_back(line.substr(start, tab - start));
         }
         f.push_back(line.substr(start));
@@ -56,7 +57,7 @@ int freePortThatRefuses() {
 }
 
 class PollwerkDebug : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string error;
         sim_ = sim::test::SimProcess::start(
@@ -75,9 +76,11 @@ protected:
         test::writeFile(config_, "[Global]\n" + global + "log=" + log_ + "\n" +
                                      "[127.0.0.1]\nport=" + std::to_string(sim_->ports()[0]) +
                                      "\nuser=Service\npass=Fenwix\n"
-                                     "[127.0.0.1]\nport=" + std::to_string(refused_) +
+                                     "[127.0.0.1]\nport=" +
+                                     std::to_string(refused_) +
                                      "\nuser=Service\npass=Fenwix\n"
-                                     "[127.0.0.1]\nport=" + std::to_string(sim_->ports()[1]) +
+                                     "[127.0.0.1]\nport=" +
+                                     std::to_string(sim_->ports()[1]) +
                                      "\nuser=Service\npass=Fenwix\n");
     }
 
@@ -124,11 +127,12 @@ TEST_F(PollwerkDebug, StoresEveryEventOnceInTheEmbeddedDatabase) {
     // the failing device leaves its lines in order and does not stop the cycle
     const std::string log = test::readFile(log_);
     const std::string refused = "127.0.0.1:" + std::to_string(refused_);
-    const auto node = log.find(" processing node: 127.0.0.1\n", log.find(
-        " processing node: 127.0.0.1\n") + 1);
+    const auto node =
+        log.find(" processing node: 127.0.0.1\n", log.find(" processing node: 127.0.0.1\n") + 1);
     const auto failure = log.find(" CInternetException was thrown: ", node);
     const auto unable = log.find(" unable to get data from " + refused +
-                                 ", user=Service, pass=Fenwix, uri=/cgi/lgexport.cgi\n", failure);
+                                     ", user=Service, pass=Fenwix, uri=/cgi/lgexport.cgi\n",
+                                 failure);
     const auto nodata = log.find(" no data received from host\n", unable);
     EXPECT_NE(node, std::string::npos) << log;
     EXPECT_NE(failure, std::string::npos) << log;
@@ -172,12 +176,14 @@ TEST_F(PollwerkDebug, StoresEveryEventOnceInPostgreSqlThroughOdbc) {
     EXPECT_EQ(count(first.out, "db connect failed"), 0u) << first.out;
     debug();  // a second run adds nothing
 
-    auto rows = c.query("SELECT IP,Datum,Tuername,Ausloeser,Ereignis,Benutzer,Kartennummer,"
-                        "Kartentyp FROM " + table);
+    auto rows = c.query(
+        "SELECT IP,Datum,Tuername,Ausloeser,Ereignis,Benutzer,Kartennummer,"
+        "Kartentyp FROM " +
+        table);
     ASSERT_TRUE(rows.status.ok) << rows.status.message;
     std::vector<std::string> got;
-    const char* cols[] = {"IP", "Datum", "Tuername", "Ausloeser", "Ereignis", "Benutzer",
-                          "Kartennummer", "Kartentyp"};
+    const char* cols[] = {"IP",       "Datum",    "Tuername",     "Ausloeser",
+                          "Ereignis", "Benutzer", "Kartennummer", "Kartentyp"};
     while (!rows.rows->atEnd()) {
         std::string row;
         for (const char* col : cols) {

@@ -51,11 +51,12 @@ TEST(LogActivity, AppendsOneStampedLinePerCall) {
 
     struct stat st {};
     ASSERT_EQ(::stat(log.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0640u & ~[] {
-        const mode_t m = ::umask(0);
-        ::umask(m);
-        return m;
-    }());
+    EXPECT_EQ(
+        st.st_mode & 0777, 0640u & ~[] {
+            const mode_t m = ::umask(0);
+            ::umask(m);
+            return m;
+        }());
     processConfig().global.log.clear();
 }
 

@@ -13,8 +13,8 @@ std::vector<std::string> nodesOf(const Config& cfg) {
     std::vector<std::string> out;
     for (const NodeEntry& n : cfg.nodes) {
         std::ostringstream s;
-        s << n.host << "|" << n.user << "|" << n.pass << "|" << n.port << "|" << n.interval
-          << "|" << n.uri;
+        s << n.host << "|" << n.user << "|" << n.pass << "|" << n.port << "|" << n.interval << "|"
+          << n.uri;
         out.push_back(s.str());
     }
     return out;
@@ -46,24 +46,28 @@ TEST(LoadConfig, DeviceSectionsFollowTheFileRules) {
         {"blanks inside brackets stay", "[ Global ]\n", {" Global " + kDefaults}},
         {"blanks around header", "  [10.0.0.5]  \n", {"10.0.0.5" + kDefaults}},
         {"header with a value", "[10.0.0.5]=x\n", {"10.0.0.5" + kDefaults}},
-        {"host line overrides section name", "[a]\nhost = 10.0.0.7\n",
-         {"10.0.0.7" + kDefaults}},
+        {"host line overrides section name", "[a]\nhost = 10.0.0.7\n", {"10.0.0.7" + kDefaults}},
         {"tab before = is part of the key", "[a]\nhost\t= 10.0.0.7\n", {"a" + kDefaults}},
         {"keys are case-sensitive", "[a]\nHost=10.0.0.7\n", {"a" + kDefaults}},
         {"section named host gets an empty host", "[host]\n", {kDefaults}},
         {"section named host with a host line", "[host]\nhost=h\n", {"h" + kDefaults}},
-        {"numbers", "[a]\nport=8080\ninterval=-5\n[b]\nport=+81\n",
+        {"numbers",
+         "[a]\nport=8080\ninterval=-5\n[b]\nport=+81\n",
          {"a|||8080|-5|/cgi/lgexport.cgi", "b|||81|180|/cgi/lgexport.cgi"}},
-        {"a number that is none keeps the value", "[a]\nport=9\nport=abc\ninterval=\n",
+        {"a number that is none keeps the value",
+         "[a]\nport=9\nport=abc\ninterval=\n",
          {"a|||9|180|/cgi/lgexport.cgi"}},
         {"out of range keeps the value", "[a]\ninterval=99999999999\n", {"a" + kDefaults}},
-        {"section without interval gets 180", "[a]\ninterval=5\n[b]\n",
+        {"section without interval gets 180",
+         "[a]\ninterval=5\n[b]\n",
          {"a|||80|5|/cgi/lgexport.cgi", "b" + kDefaults}},
         {"same section twice gives two devices", "[a]\n[a]\n", {"a" + kDefaults, "a" + kDefaults}},
         {"device keys before any header are ignored", "user=u\n[a]\n", {"a" + kDefaults}},
-        {"all device keys", "[d]\nuser=Service\npass=Fenwix\nuri=/x\n",
+        {"all device keys",
+         "[d]\nuser=Service\npass=Fenwix\nuri=/x\n",
          {"d|Service|Fenwix|80|180|/x"}},
-        {"CR LF and a missing final line end", "[a]\r\nuser=u\r\n[b]\r\npass=p",
+        {"CR LF and a missing final line end",
+         "[a]\r\nuser=u\r\n[b]\r\npass=p",
          {"a|u||80|180|/cgi/lgexport.cgi", "b||p|80|180|/cgi/lgexport.cgi"}},
         {"a comment in column one only", "[a]\n#user=x\n  #user=y\n", {"a" + kDefaults}},
     };
@@ -167,8 +171,8 @@ TEST(LoadConfig, MissingFileIsReportedPerProgram) {
         loadConfig(cfg, path, ConfigReader::Wizard,
                    [&](const std::string& m) { shown.push_back(m); });
         EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-        EXPECT_EQ(shown, std::vector<std::string>{"INI-Datei konnte nicht gefunden werden.\n" +
-                                                  path});
+        EXPECT_EQ(shown,
+                  std::vector<std::string>{"INI-Datei konnte nicht gefunden werden.\n" + path});
     }
 }
 

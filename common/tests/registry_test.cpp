@@ -19,9 +19,11 @@ TEST(ReadRegistryValue, ReadsNameValueLines) {
                     "mdb_path= /with blank = and equals \n"
                     "#path=/commented\n"
                     "noequals\n"
-                    "long=" + longPath + "\n"
-                    "dup=first\n"
-                    "dup=last");
+                    "long=" +
+                        longPath +
+                        "\n"
+                        "dup=first\n"
+                        "dup=last");
     const std::pair<const char*, std::string> cases[] = {
         {"path", "/etc/ixan/ixan.ini"},
         {"mdb_path", " /with blank = and equals "},  // not trimmed, split at the first "="

@@ -10,7 +10,7 @@
 namespace ixan::test {
 
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string tmpl = (std::filesystem::temp_directory_path() / "ixan-test-XXXXXX").string();
         if (char* made = ::mkdtemp(tmpl.data())) {
@@ -26,7 +26,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -42,7 +42,7 @@ inline std::string readFile(const std::string& path) {
 
 // Sets an environment variable for the lifetime of the object.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(const char* name, const std::string& value) : name_(name) {
         if (const char* old = std::getenv(name)) {
             old_ = old;
@@ -60,7 +60,7 @@ public:
         }
     }
 
-private:
+  private:
     const char* name_;
     std::string old_;
     bool hadOld_ = false;

@@ -15,7 +15,7 @@ namespace ixan {
 namespace {
 
 class StoreExport : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dbFile_ = dir_.file("ixan_log.db");
         ASSERT_TRUE(test::createEventDatabase(dbFile_));
@@ -53,17 +53,18 @@ TEST_F(StoreExport, ThreeLinesGiveThreeRowsAndTheProgressLines) {
     const std::string sql =
         "SQL: INSERT INTO Z_servicelog (IP,Datum,Tuername,Ausloeser,Ereignis,Benutzer,"
         "Kartennummer,Kartentyp) VALUES (";
-    EXPECT_EQ(out, cs() + "\n" +
-                       "store...192.168.10.21,05.03.2007 07:05:09,T%C3%BCr,1,6,Pat O'Neill,4711,1\n" +
-                       sql +
-                       "'192.168.10.21','2007-03-05 07:05:09','T%C3%BCr','Türöffner','Zutritt',"
-                       "'Pat O''Neill','4711','RAK (Tokenfunk-Lese-Modul)');\n"
-                       "store...192.168.10.21,05.03.2007 07:06:00,Lager,2,7,,3,3\n" +
-                       sql +
-                       "'192.168.10.21','2007-03-05 07:06:00','Lager','Türtaster',"
-                       "'Zeitüberschreitung','','rechts: Mittelfinger','SOV (FingerPrint-Modul)');\n"
-                       "store...192.168.10.21,2007-03-05T08:00,Büro,99,40,x,12,9\n" +
-                       sql + "'192.168.10.21','2007-03-05 08:00:00','Büro','','','x','12','');\n");
+    EXPECT_EQ(out,
+              cs() + "\n" +
+                  "store...192.168.10.21,05.03.2007 07:05:09,T%C3%BCr,1,6,Pat O'Neill,4711,1\n" +
+                  sql +
+                  "'192.168.10.21','2007-03-05 07:05:09','T%C3%BCr','Türöffner','Zutritt',"
+                  "'Pat O''Neill','4711','RAK (Tokenfunk-Lese-Modul)');\n"
+                  "store...192.168.10.21,05.03.2007 07:06:00,Lager,2,7,,3,3\n" +
+                  sql +
+                  "'192.168.10.21','2007-03-05 07:06:00','Lager','Türtaster',"
+                  "'Zeitüberschreitung','','rechts: Mittelfinger','SOV (FingerPrint-Modul)');\n"
+                  "store...192.168.10.21,2007-03-05T08:00,Büro,99,40,x,12,9\n" +
+                  sql + "'192.168.10.21','2007-03-05 08:00:00','Büro','','','x','12','');\n");
     EXPECT_EQ(test::readEventRows(dbFile_),
               (std::vector<std::string>{
                   "192.168.10.21|2007-03-05 07:05:09|T%C3%BCr|Türöffner|Zutritt|Pat O'Neill|4711|"
@@ -75,11 +76,13 @@ TEST_F(StoreExport, ThreeLinesGiveThreeRowsAndTheProgressLines) {
 }
 
 TEST_F(StoreExport, RepeatedEventsAreRefusedAndOthersStay) {
-    const std::string first = "a,01.01.2007 00:00:00,d,1,1,u,1,1\nb,01.01.2007 00:00:01,d,1,1,u,1,1\n";
+    const std::string first =
+        "a,01.01.2007 00:00:00,d,1,1,u,1,1\nb,01.01.2007 00:00:01,d,1,1,u,1,1\n";
     store(first);
     // the same export again plus one new event between two repeated ones
-    store("a,01.01.2007 00:00:00,d,1,1,u,1,1\nc,02.01.2007 00:00:00,d,1,1,u,1,1\n"
-          "b,01.01.2007 00:00:01,d,1,1,u,1,1\n");
+    store(
+        "a,01.01.2007 00:00:00,d,1,1,u,1,1\nc,02.01.2007 00:00:00,d,1,1,u,1,1\n"
+        "b,01.01.2007 00:00:01,d,1,1,u,1,1\n");
     const auto rows = test::readEventRows(dbFile_);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[2].substr(0, 2), "c|");
@@ -102,8 +105,9 @@ TEST_F(StoreExport, HostileValuesAreStoredAsText) {
     const auto rows = test::readEventRows(dbFile_);
     ASSERT_EQ(rows.size(), std::size(values));
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        EXPECT_EQ(rows[i], "10.0.0.1|2007-01-01 00:00:00|" + values[i] + "|Türöffner|nicht anwesend|" +
-                               values[i] + "|1|RAK (Tokenfunk-Lese-Modul)");
+        EXPECT_EQ(rows[i], "10.0.0.1|2007-01-01 00:00:00|" + values[i] +
+                               "|Türöffner|nicht anwesend|" + values[i] +
+                               "|1|RAK (Tokenfunk-Lese-Modul)");
     }
 }
 

@@ -18,8 +18,8 @@ inline bool createEventDatabase(const std::string& path) {
     }
     const std::string schema =
         readFile(std::string(IXAN_SOURCE_DIR) + "/events/schema/z_servicelog.sqlite.sql");
-    const bool ok = !schema.empty() &&
-                    sqlite3_exec(db, schema.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    const bool ok =
+        !schema.empty() && sqlite3_exec(db, schema.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_close(db);
     return ok;
 }

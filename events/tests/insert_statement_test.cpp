@@ -14,8 +14,8 @@ TEST(InsertStatement, DefaultTemplateTakesTheEightQuotedValuesInColumnOrder) {
     EXPECT_EQ(buildInsertStatement(kPollwerkSqlDefault, kAtoH),
               "INSERT INTO Z_servicelog (IP,Datum,Tuername,Ausloeser,Ereignis,Benutzer,"
               "Kartennummer,Kartentyp) VALUES ('A','B','C','D','E','F','G','H');");
-    const EventRow decoded{"192.168.10.21", "2007-03-05 07:05:09", "Tür Süd",
-                           "Türöffner",     "Zeitüberschreitung",  "Pat O'Neill",
+    const EventRow decoded{"192.168.10.21", "2007-03-05 07:05:09",    "Tür Süd",
+                           "Türöffner",     "Zeitüberschreitung",     "Pat O'Neill",
                            "links: Daumen", "SOV (FingerPrint-Modul)"};
     EXPECT_EQ(buildInsertStatement(kPollwerkSqlDefault, decoded),
               "INSERT INTO Z_servicelog (IP,Datum,Tuername,Ausloeser,Ereignis,Benutzer,"
@@ -41,10 +41,10 @@ TEST(InsertStatement, OnlyPercentSAndPercentPercentAreConversions) {
     const std::string v[] = {"1", "2", "3", "4", "5", "6", "7", "8"};
     const std::pair<const char*, const char*> cases[] = {
         {"%s,%s,%s,%s,%s,%s,%s,%s", "1,2,3,4,5,6,7,8"},
-        {"no places", "no places"},                               // 0 places
-        {"%s,%s,%s,%s,%s,%s,%s", "1,2,3,4,5,6,7"},                // 7 places
-        {"%s,%s,%s,%s,%s,%s,%s,%s,%s", "1,2,3,4,5,6,7,8,%s"},     // 9: the rest stays
-        {"%n %d %x %5s %", "%n %d %x %5s %"},                     // copied as they stand
+        {"no places", "no places"},                            // 0 places
+        {"%s,%s,%s,%s,%s,%s,%s", "1,2,3,4,5,6,7"},             // 7 places
+        {"%s,%s,%s,%s,%s,%s,%s,%s,%s", "1,2,3,4,5,6,7,8,%s"},  // 9: the rest stays
+        {"%n %d %x %5s %", "%n %d %x %5s %"},                  // copied as they stand
         {"100%% %s", "100% 1"},
         {"%%s", "%s"},
         {"%", "%"},
