@@ -1,7 +1,7 @@
 #include "config_wizard/config_writer.h"
 
 #include "common/registry.h"
-#include "config_wizard/atomic_file.h"
+#include "common/replacing_file.h"
 
 namespace ixan {
 
@@ -17,6 +17,23 @@ bool hasControlCharacter(std::string_view text) {
             return true;
         }
     }
+    return false;
+}
+
+// Replaces the file at path (or a symbolic link's target) with text: the old file's
+// mode, owner and group stay, a file the process may not write is refused. False with
+// the failed call, its file and the system's error text in reason.
+bool replaceConfigFile(const std::string& path, std::string_view text, std::string& reason) {
+    ReplacingFile file(path, ReplacingFileOptions{.newFileMode = kNewConfigFileMode,
+                                                  .exactMode = true,
+                                                  .keepMode = true,
+                                                  .keepOwner = true,
+                                                  .followSymlink = true,
+                                                  .refuseUnwritable = true});
+    if (file.write(text) && file.commit()) {
+        return true;
+    }
+    reason = file.error();
     return false;
 }
 
@@ -113,7 +130,7 @@ bool WriteConfiguration(const std::string& logPath, const std::vector<std::strin
     }
     const std::string text = composeConfiguration(cfg.global, logPath, devices);
     std::string why;
-    if (!replaceFileAtomically(path, text, kNewConfigFileMode, why)) {
+    if (!replaceConfigFile(path, text, why)) {
         tell(kConfigWriteFailedMessage);
         if (reason != nullptr) {
             *reason = path.empty()

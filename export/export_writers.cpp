@@ -1,11 +1,12 @@
 #include "export/export_writers.h"
 
+#include <cstring>
 #include <ostream>
 
+#include "common/replacing_file.h"
 #include "events/xls/xls_writer.h"
 #include "export/csv_line.h"
 #include "export/export_database.h"
-#include "export/replacing_file.h"
 
 namespace ixan::exporttool {
 
@@ -14,6 +15,22 @@ const char* const kCreateSheetStatement =
     "`Auslöser` TEXT,`Ereignis` TEXT,`Name` TEXT,`Merkmal` TEXT,`Zugangsmodul` TEXT)";
 
 namespace {
+
+// Why a CSV file could not be written, for the operator's message.
+std::string csvFileError(const ReplacingFile& file) {
+    const ReplacingFileFailure& why = file.failure();
+    const std::string system = std::strerror(why.errorNumber);
+    switch (why.step) {
+        case ReplacingFileStep::Name:
+            return "not a file name";
+        case ReplacingFileStep::Create:
+            return "cannot create a file in '" + file.folder() + "': " + system;
+        case ReplacingFileStep::Rename:
+            return "cannot put the file in place: " + system;
+        default:
+            return "write failed: " + system;
+    }
+}
 
 void showReadFailure(ExportMessages& messages, const DbStatus& status) {
     messages.show(std::string(kMsgReadFailed) + "\n" + status.message);
@@ -131,9 +148,10 @@ WriteOutcome WriteSpreadsheet(ResultSet& rows, const std::string& path, WriterCo
 
 WriteOutcome WriteCsv(ResultSet& rows, const std::string& path, WriterContext& context) {
     WriteOutcome outcome;
-    ReplacingFile file(path);
+    // A replaced CSV keeps the old file's permissions.
+    ReplacingFile file(path, ReplacingFileOptions{.keepMode = true});
     const auto showFileError = [&] {
-        context.messages.show(kMsgCsvCannotWrite + path + " (" + file.error() + ")");
+        context.messages.show(kMsgCsvCannotWrite + path + " (" + csvFileError(file) + ")");
     };
     if (!file.isOpen()) {
         showFileError();

@@ -1,6 +1,5 @@
 #include "service/systemd_service_manager.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "common/unique_fd.h"
+#include "common/replacing_file.h"
 #include "service/run_program.h"
 
 namespace ixan {
@@ -77,48 +76,15 @@ std::string singleLine(const std::string& text) {
     return out;
 }
 
-bool writeAll(int fd, const std::string& data) {
-    const char* p = data.data();
-    std::size_t left = data.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Writes path through a temporary file in the same folder; 0 or the errno of the
 // failed step. On failure the temporary file is gone and path is untouched.
 int replaceFile(const std::string& path, const std::string& content) {
-    const auto slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string tmp = dir + "/." + base + ".XXXXXX";
-    UniqueFd fd(::mkostemp(tmp.data(), O_CLOEXEC));
-    if (!fd) {
-        return errno;
+    ReplacingFile file(path, ReplacingFileOptions{.newFileMode = 0644, .exactMode = true});
+    if (file.write(content) && file.commit()) {
+        return 0;
     }
-    int error = 0;
-    if (!writeAll(fd.get(), content) || ::fchmod(fd.get(), 0644) != 0 || ::fsync(fd.get()) != 0) {
-        error = errno;
-    }
-    if (error == 0 && ::close(fd.release()) != 0) {
-        error = errno;
-    }
-    if (error == 0 && ::rename(tmp.c_str(), path.c_str()) != 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        ::unlink(tmp.c_str());
-    }
-    return error;
+    const int error = file.failure().errorNumber;
+    return error != 0 ? error : EINVAL;
 }
 
 }  // namespace
