@@ -8,8 +8,8 @@
 #include <QPushButton>
 
 #include "common/config.h"
+#include "common/qt/dialog_units.h"
 #include "config_wizard/config_writer.h"
-#include "config_wizard/dialog_units.h"
 #include "config_wizard/service_helper.h"
 
 namespace ixan {
@@ -69,11 +69,11 @@ CixanconfigDlg::CixanconfigDlg(WizardPrompts& prompts, ServiceManager& services,
 void CixanconfigDlg::createControls() {
     const DialogBaseUnits base = dialogBaseUnits(font());
     auto place = [&](QWidget* w, const Placement& p, int id, const char* name) {
-        w->setGeometry(dialogUnitsToPixels(base, p.left, p.top, p.width, p.height));
+        w->setGeometry(mapDialogRect(QRect(p.left, p.top, p.width, p.height), base));
         w->setProperty(kControlIdProperty, id);
         w->setObjectName(QString::fromLatin1(name));
     };
-    const QRect client = dialogUnitsToPixels(base, 0, 0, kDialogWidthDu, kDialogHeightDu);
+    const QRect client = mapDialogRect(QRect(0, 0, kDialogWidthDu, kDialogHeightDu), base);
     setFixedSize(client.size());
 
     // Template order, which is also the tab order.

@@ -14,8 +14,8 @@
 #include <deque>
 
 #include "common/config.h"
+#include "common/qt/dialog_units.h"
 #include "config_wizard/config_writer.h"
-#include "config_wizard/dialog_units.h"
 #include "config_wizard/ixanconfig_app.h"
 #include "config_wizard/ixanconfig_dlg.h"
 #include "config_wizard/tests/fake_systemctl.h"
@@ -122,7 +122,7 @@ TEST_F(WizardDialog, TemplateLayoutTextsAndIds) {
     EXPECT_EQ(d->windowTitle(), "IXAN Config");
     EXPECT_EQ(d->property("templateId").toInt(), 102);
     const DialogBaseUnits base = dialogBaseUnits(d->font());
-    EXPECT_EQ(d->size(), dialogUnitsToPixels(base, 0, 0, 320, 200).size());
+    EXPECT_EQ(d->size(), mapDialogRect(QRect(0, 0, 320, 200), base).size());
     EXPECT_EQ(d->minimumSize(), d->maximumSize()) << "fixed size";
 
     struct Control {
@@ -145,9 +145,7 @@ TEST_F(WizardDialog, TemplateLayoutTextsAndIds) {
         QWidget* w = d->control(c.id);
         ASSERT_NE(w, nullptr) << c.id;
         EXPECT_TRUE(w->inherits(c.type)) << c.id;
-        EXPECT_EQ(w->geometry(),
-                  dialogUnitsToPixels(base, c.du.x(), c.du.y(), c.du.width(), c.du.height()))
-            << c.id;
+        EXPECT_EQ(w->geometry(), mapDialogRect(c.du, base)) << c.id;
         if (auto* b = qobject_cast<QPushButton*>(w)) {
             EXPECT_EQ(b->text(), c.text) << c.id;
         } else if (auto* e = qobject_cast<QLineEdit*>(w)) {

@@ -4,7 +4,7 @@
 #include <QRect>
 #include <QSize>
 
-#include "export/ui/dialog_units.h"
+#include "common/qt/dialog_units.h"
 
 class QWidget;
 

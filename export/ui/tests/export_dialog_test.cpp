@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "common/qt/dialog_units.h"
 #include "export/ui/about_dialog.h"
 #include "export/ui/color_static.h"
-#include "export/ui/dialog_units.h"
 #include "export/ui/export_resources.h"
 #include "export/ui/tests/fake_dialog_services.h"
 #include "export/ui/tests/fake_tray_area.h"

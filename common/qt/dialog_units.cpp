@@ -1,4 +1,4 @@
-#include "export/ui/dialog_units.h"
+#include "common/qt/dialog_units.h"
 
 #include <QApplication>
 #include <QFontMetrics>

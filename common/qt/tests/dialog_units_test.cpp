@@ -1,12 +1,14 @@
-#include "export/ui/dialog_units.h"
+#include "common/qt/dialog_units.h"
 
 #include <gtest/gtest.h>
+#include <QApplication>
 #include <QFontMetrics>
-#include <QLocale>
+#include <ostream>
 
-#include "export/ui/dialog_services.h"
-#include "export/ui/export_dialog.h"
-#include "export/ui/tests/test_printers.h"
+inline void PrintTo(const QRect& rect, std::ostream* out) {
+    *out << "QRect(" << rect.x() << ',' << rect.y() << ' ' << rect.width() << 'x' << rect.height()
+         << ')';
+}
 
 namespace ixan {
 namespace {
@@ -46,40 +48,13 @@ TEST(DialogUnits, BaseUnitsComeFromTheFont) {
     EXPECT_LE(units.charWidth, metrics.horizontalAdvance(QLatin1Char('W')));
 }
 
-TEST(ShortDateFormat, YearsAlwaysHaveFourDigits) {
-    struct Case {
-        QLocale locale;
-        QString expected;
-    };
-    const Case cases[] = {
-        {QLocale(QLocale::German, QLocale::Germany), QStringLiteral("dd.MM.yyyy")},
-        {QLocale(QLocale::English, QLocale::UnitedStates), QStringLiteral("M/d/yyyy")},
-        {QLocale(QLocale::Swedish, QLocale::Sweden), QStringLiteral("yyyy-MM-dd")},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(shortDateFormat(c.locale), c.expected)
-            << c.locale.name().toStdString() << " short format "
-            << c.locale.dateFormat(QLocale::ShortFormat).toStdString();
-    }
-}
-
-TEST(NameFilterSuffix, TakesTheFirstPattern) {
-    struct Case {
-        const char* filter;
-        const char* suffix;
-    };
-    const Case cases[] = {
-        {"Microsoft Excel-Datei (*.xls)", "xls"},
-        {"Comma Separated Values(*.csv)", "csv"},
-        {"Tabellen (*.xls *.xlsx)", "xls"},
-        {"Alle Dateien (*)", ""},
-        {"kein Muster", ""},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(suffixOfNameFilter(QString::fromUtf8(c.filter)), QString::fromUtf8(c.suffix))
-            << "filter " << c.filter;
-    }
-}
-
 }  // namespace
 }  // namespace ixan
+
+// The fonts need an application; offscreen, so that no test needs a desktop.
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
