@@ -12,6 +12,7 @@
 #include "events/event_texts.h"
 #include "events/insert_statement.h"
 #include "events/tests/event_store_fixture.h"
+#include "events/tests/pg_test_table.h"
 #include "tools/tests/sim_process.h"
 
 namespace ixan {
@@ -151,24 +152,13 @@ TEST_F(PollwerkDebug, AMissingDatabaseIsReportedPerDevice) {
 
 // The same export into PostgreSQL through an ODBC data source.
 TEST_F(PollwerkDebug, StoresEveryEventOnceInPostgreSqlThroughOdbc) {
-    const char* dsn = std::getenv("IXAN_TEST_PG_DSN");
-    if (dsn == nullptr) {
-        if (std::getenv("IXAN_TEST_SERVICES") != nullptr) {
-            FAIL() << "IXAN_TEST_SERVICES is set but IXAN_TEST_PG_DSN is not";
-        }
-        GTEST_SKIP() << "no PostgreSQL test server (run through scripts/test)";
-    }
-    const std::string user = std::getenv("IXAN_TEST_PG_USER");
-    const std::string pass = std::getenv("IXAN_TEST_PG_PASS");
-    const std::string cs = "DSN=" + std::string(dsn) + ";Uid=" + user + ";Pwd=" + pass + ";";
-    // a table of this test's own, so that parallel tests do not see each other's rows
-    const std::string table = "z_e2e_" + std::to_string(::getpid());
-    auto opened = openConnection(cs);
-    ASSERT_TRUE(opened.status.ok) << opened.status.message;
-    auto& c = *opened.connection;
-    ASSERT_TRUE(c.execute("CREATE TABLE " + table + " (LIKE Z_servicelog INCLUDING ALL)").ok);
+    IXAN_REQUIRE_PG_TEST_SERVER(pg);
+    test::PgTestTable pgTable(*pg, "z_e2e_");
+    ASSERT_TRUE(pgTable.status().ok) << pgTable.status().message;
+    const std::string& table = pgTable.name();
+    auto& c = pgTable.connection();
 
-    writeConfig("dsn=" + std::string(dsn) + "\nuser=" + user + "\npass=" + pass +
+    writeConfig("dsn=" + pg->dsn + "\nuser=" + pg->user + "\npass=" + pg->pass +
                 "\nsql=INSERT INTO " + table +
                 " (IP,Datum,Tuername,Ausloeser,Ereignis,Benutzer,Kartennummer,Kartentyp)"
                 " VALUES (%s,%s,%s,%s,%s,%s,%s,%s);\n");
@@ -195,7 +185,6 @@ TEST_F(PollwerkDebug, StoresEveryEventOnceInPostgreSqlThroughOdbc) {
         rows.rows->next();
     }
     rows.rows.reset();
-    c.execute("DROP TABLE " + table);
 
     std::vector<std::string> want = expectedRows(0);
     const auto second = expectedRows(1);

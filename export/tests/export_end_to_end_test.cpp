@@ -14,6 +14,7 @@
 #include "events/event_texts.h"
 #include "events/insert_statement.h"
 #include "events/tests/event_store_fixture.h"
+#include "events/tests/pg_test_table.h"
 #include "export/export_run.h"
 #include "export/tests/export_test_support.h"
 #include "tools/tests/sim_process.h"
@@ -245,34 +246,17 @@ TEST_F(ExportEndToEnd, LibreOfficeReadsTheExportedWorkbook) {
 }
 
 TEST_F(ExportEndToEnd, ExportsTheChosenDaysFromPostgreSqlThroughADataSource) {
-    const char* dsn = std::getenv("IXAN_TEST_PG_DSN");
-    if (dsn == nullptr) {
-        if (std::getenv("IXAN_TEST_SERVICES") != nullptr) {
-            FAIL() << "IXAN_TEST_SERVICES is set but IXAN_TEST_PG_DSN is not";
-        }
-        GTEST_SKIP() << "no PostgreSQL test server (run through scripts/test)";
-    }
-    const std::string user = std::getenv("IXAN_TEST_PG_USER");
-    const std::string pass = std::getenv("IXAN_TEST_PG_PASS");
-    const std::string cs = "DSN=" + std::string(dsn) + ";Uid=" + user + ";Pwd=" + pass + ";";
+    IXAN_REQUIRE_PG_TEST_SERVER(pg);
     // a table of this test's own, seen by the export under the name Z_servicelog
-    const std::string table = "z_export_" + std::to_string(::getpid());
-    auto opened = openConnection(cs);
-    ASSERT_TRUE(opened.status.ok) << opened.status.message;
-    Connection& c = *opened.connection;
-    ASSERT_TRUE(c.execute("CREATE TABLE " + table + " (LIKE Z_servicelog INCLUDING ALL)").ok);
-    struct Dropper {
-        Connection& c;
-        std::string table;
-        ~Dropper() { c.execute("DROP TABLE IF EXISTS " + table); }
-    } dropper{c, table};
+    ixan::test::PgTestTable pgTable(*pg, "z_export_");
+    ASSERT_TRUE(pgTable.status().ok) << pgTable.status().message;
+    const std::string& table = pgTable.name();
+    const std::string credentials = "dsn=" + pg->dsn + "\nuser=" + pg->user + "\npass=" + pg->pass;
 
-    writeConfig("dsn=" + std::string(dsn) + "\nuser=" + user + "\npass=" + pass +
-                "\nsql=INSERT INTO " + table + kPollwerkColumns + "\n");
+    writeConfig(credentials + "\nsql=INSERT INTO " + table + kPollwerkColumns + "\n");
     pollwerkDebug();
     // the export reads the table under the name its filter uses
-    writeConfig("dsn=" + std::string(dsn) + "\nuser=" + user + "\npass=" + pass +
-                "\nselect=SELECT * FROM " + table + " AS Z_servicelog\n");
+    writeConfig(credentials + "\nselect=SELECT * FROM " + table + " AS Z_servicelog\n");
 
     const std::vector<EventRow> want = rowsOfDays(all_, "2024-03-05", "2024-03-05");
     ASSERT_FALSE(want.empty());
