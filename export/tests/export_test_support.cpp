@@ -9,76 +9,11 @@
 #include <filesystem>
 
 #include "common/tests/run_process.h"
+#include "common/tests/text_formats.h"
 #include "events/tests/event_store_fixture.h"
 
 namespace ixan::exporttool::test {
-namespace {
-
-void appendJsonString(std::string& out, const std::string& text) {
-    out += '"';
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
-}
-
-// Comma-separated, fields in double quotes with doubled quotes inside.
-std::vector<std::vector<std::string>> parseCommaCsv(const std::string& text) {
-    std::vector<std::vector<std::string>> rows;
-    std::vector<std::string> row;
-    std::string field;
-    bool quoted = false;
-    bool started = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-            continue;
-        }
-        started = true;
-        if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            row.push_back(std::move(field));
-            field.clear();
-        } else if (c == '\n' || c == '\r') {
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-                ++i;
-            }
-            row.push_back(std::move(field));
-            field.clear();
-            rows.push_back(std::move(row));
-            row.clear();
-            started = false;
-        } else {
-            field += c;
-        }
-    }
-    if (started) {
-        row.push_back(std::move(field));
-        rows.push_back(std::move(row));
-    }
-    return rows;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::string accessConnectionString(const std::string& path) {
     return "Driver={Microsoft Access Driver (*.mdb)};Dbq=" + path + ";Uid=;Pwd=;";
@@ -190,7 +125,7 @@ std::string checkXlsWithXlrd(const std::string& xlsPath,
             if (c) {
                 json += ", ";
             }
-            appendJsonString(json, table[r][c]);
+            ixan::test::appendJsonString(json, table[r][c]);
         }
         json += "]";
     }
@@ -271,7 +206,7 @@ std::vector<std::vector<std::string>> readXlsWithLibreOffice(const std::string& 
         return {};
     }
     error.clear();
-    return parseCommaCsv(ixan::test::readFile(csv));
+    return ixan::test::parseCommaSeparated(ixan::test::readFile(csv));
 }
 
 std::vector<std::string> folderEntries(const std::string& folder) {

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/tests/text_formats.h"
+
 namespace ixan::test {
 namespace {
 
@@ -22,69 +24,6 @@ std::string quoteForShell(const std::string& text) {
         }
     }
     return quoted + "'";
-}
-
-void appendJsonString(std::string& out, const std::string& text) {
-    out += '"';
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
-}
-
-std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
-    std::vector<std::vector<std::string>> rows;
-    std::vector<std::string> row;
-    std::string field;
-    bool quoted = false;
-    bool rowStarted = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-            continue;
-        }
-        rowStarted = true;
-        if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            row.push_back(std::move(field));
-            field.clear();
-        } else if (c == '\n' || c == '\r') {
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-                ++i;
-            }
-            row.push_back(std::move(field));
-            field.clear();
-            rows.push_back(std::move(row));
-            row.clear();
-            rowStarted = false;
-        } else {
-            field += c;
-        }
-    }
-    if (rowStarted) {
-        row.push_back(std::move(field));
-        rows.push_back(std::move(row));
-    }
-    return rows;
 }
 
 std::string shorten(const std::string& text) {
@@ -209,7 +148,7 @@ std::vector<std::vector<std::string>> readWithLibreOffice(const std::string& xls
                 "): " + run.output;
         return {};
     }
-    return parseCsv(readFile(csvPath));
+    return parseCommaSeparated(readFile(csvPath));
 }
 
 std::string compareTables(const std::vector<std::vector<std::string>>& expected,
