@@ -30,29 +30,9 @@ std::string env(const char* name) {
         }                                                                        \
     } while (0)
 
-const char* const kColumns[] = {"IP",       "Datum",    "Tuername",     "Ausloeser",
-                                "Ereignis", "Benutzer", "Kartennummer", "Kartentyp"};
-
-std::string quoted(const std::string& value) {
-    std::string out = "'";
-    for (char c : value) {
-        out += c;
-        if (c == '\'') {
-            out += '\'';
-        }
-    }
-    return out + "'";
-}
-
-std::string insertStatement(const std::vector<std::string>& values) {
-    std::string sql =
-        "INSERT INTO Z_servicelog (IP,Datum,Tuername,Ausloeser,Ereignis,Benutzer,Kartennummer,"
-        "Kartentyp) VALUES (";
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        sql += (i ? "," : "") + quoted(values[i]);
-    }
-    return sql + ");";
-}
+using test::insertStatement;
+using test::kColumns;
+using test::quoted;
 
 // A marker for the IP column that no other test (or test process) uses.
 std::string marker(const std::string& name) {

@@ -19,30 +19,9 @@ namespace {
 
 using test::TempDir;
 
-const char* const kColumns[] = {"IP",       "Datum",    "Tuername",     "Ausloeser",
-                                "Ereignis", "Benutzer", "Kartennummer", "Kartentyp"};
-
-// The way the event database quotes a value: apostrophes doubled.
-std::string quoted(const std::string& value) {
-    std::string out = "'";
-    for (char c : value) {
-        out += c;
-        if (c == '\'') {
-            out += '\'';
-        }
-    }
-    return out + "'";
-}
-
-std::string insertStatement(const std::vector<std::string>& values) {
-    std::string sql =
-        "INSERT INTO Z_servicelog (IP,Datum,Tuername,Ausloeser,Ereignis,Benutzer,Kartennummer,"
-        "Kartentyp) VALUES (";
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        sql += (i ? "," : "") + quoted(values[i]);
-    }
-    return sql + ");";
-}
+using test::insertStatement;
+using test::kColumns;
+using test::quoted;
 
 std::vector<std::string> row(const std::string& ip, const std::string& datum) {
     return {ip, datum, "Haupteingang", "Karte", "Zutritt erlaubt", "Müller", "4711", "Leser"};

@@ -122,4 +122,25 @@ ChildResult runInChild(const std::function<std::string()>& step, int timeoutSeco
     return result;
 }
 
+std::string quoted(const std::string& value) {
+    std::string out = "'";
+    for (char c : value) {
+        out += c;
+        if (c == '\'') {
+            out += '\'';
+        }
+    }
+    return out + "'";
+}
+
+std::string insertStatement(const std::vector<std::string>& values) {
+    std::string sql =
+        "INSERT INTO Z_servicelog (IP,Datum,Tuername,Ausloeser,Ereignis,Benutzer,Kartennummer,"
+        "Kartentyp) VALUES (";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        sql += (i ? "," : "") + quoted(values[i]);
+    }
+    return sql + ");";
+}
+
 }  // namespace ixan::test

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace ixan::test {
 
@@ -36,6 +37,16 @@ struct ChildResult {
     std::string text;
 };
 ChildResult runInChild(const std::function<std::string()>& step, int timeoutSeconds = 60);
+
+// The eight columns of Z_servicelog in their order.
+inline const char* const kColumns[] = {"IP",       "Datum",    "Tuername",     "Ausloeser",
+                                       "Ereignis", "Benutzer", "Kartennummer", "Kartentyp"};
+
+// A value as the event database quotes it: in apostrophes, apostrophes inside doubled.
+std::string quoted(const std::string& value);
+
+// The event database's default INSERT with the eight values quoted.
+std::string insertStatement(const std::vector<std::string>& values);
 
 // Reads the whole file; empty when missing.
 std::string readFile(const std::string& path);
